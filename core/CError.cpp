@@ -1,0 +1,75 @@
+// Error-code table, pending detail and construction of CError messages.
+#include "core/CError.h"
+
+#include "core/MessageTable.h"
+
+#include <utility>
+
+namespace vltrx {
+namespace {
+
+PendingDetail g_pending;
+
+// (code, text id), searched linearly.
+constexpr std::pair<int, int> kCodeTable[] = {
+    {-405, 66},   {-501, 47},   {-502, 48},   {-503, 49},   {-504, 50},   {-505, 51},
+    {-507, 52},   {-508, 53},   {-509, 54},   {-510, 55},   {-602, 56},   {-607, 56},
+    {-612, 57},   {-701, 58},   {-706, 59},   {-707, 60},   {-708, 61},   {-901, 62},
+    {-907, 63},   {-921, 102},  {-2001, 116}, {-2003, 116}, {-2101, 65},  {-2102, 62},
+    {-2104, 75},  {-2106, 99},  {-2107, 100}, {-2108, 106}, {-2109, 107}, {-2110, 108},
+    {-2111, 101}, {-2112, 110}, {-2113, 84},  {-2114, 111}, {-2115, 113}, {-2116, 115},
+    {-2117, 76},  {-2118, 77},  {-2119, 92},  {-2120, 80},  {-2121, 82},  {-2122, 81},
+    {-2123, 85},  {-2124, 86},  {-2125, 78},  {-2126, 88},  {-2127, 79},  {-2128, 94},
+    {-2129, 112}, {-2130, 74},  {-2133, 103}, {-2134, 104}, {-2135, 124}, {-2136, 36},
+    {-2138, 37},  {-2201, 95},  {-2202, 96},  {-2203, 98},  {-2204, 97},  {-2301, 66},
+    {-2302, 67},  {-2303, 68},  {-2304, 69},  {-2305, 70},  {-2306, 71},  {-2307, 72},
+    {-2308, 73},  {-2309, 119}, {-2311, 120}, {-2312, 126}, {-2313, 127}, {-2401, 125},
+    {-2402, 125},
+};
+
+}  // namespace
+
+void setPendingDetail(int code, uint32_t line, std::string_view text) {
+  if (code == 0) {
+    g_pending = PendingDetail{};
+    return;
+  }
+  g_pending.code = code;
+  g_pending.line = line;
+  // Cut at 119 bytes without splitting a UTF-8 sequence.
+  size_t n = std::min<size_t>(text.size(), 119);
+  if (n < text.size())
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+  g_pending.text.assign(text.substr(0, n));
+  g_pending.set = true;
+}
+
+const PendingDetail& pendingDetail() { return g_pending; }
+
+int textIdForCode(int code) {
+  for (const auto& [c, id] : kCodeTable)
+    if (c == code) return id;
+  return 64;
+}
+
+std::string replaceFirstS(std::string_view format, std::string_view arg) {
+  std::string out(format);
+  auto pos = out.find("%s");
+  if (pos != std::string::npos) out.replace(pos, 2, arg);
+  return out;
+}
+
+CError makeError(int code) {
+  std::string message = text(textIdForCode(code));
+  if (g_pending.set) {
+    g_pending.set = false;
+    if (g_pending.code == code) message = replaceFirstS(message, g_pending.text);
+  }
+  return CError(code, std::move(message));
+}
+
+CError makeError(int code, std::string_view detail) {
+  return CError(code, replaceFirstS(text(textIdForCode(code)), detail));
+}
+
+}  // namespace vltrx

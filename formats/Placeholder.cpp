@@ -1,0 +1,2 @@
+// Keeps the library non-empty until its first unit lands.
+namespace vltrx { void placeholderFormats() {} }

@@ -1,0 +1,8 @@
+// Placeholder until the settings store lands.
+#include "framework/SettingsKey.h"
+namespace vltrx {
+SettingsKey& settingsKey() {
+  static SettingsKey key;
+  return key;
+}
+}  // namespace vltrx
