@@ -1,0 +1,136 @@
+// Number text conversions on std::from_chars/std::to_chars: exact printf
+// digits, immune to setlocale, and several times faster than stdio.
+#include "core/Numbers.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace vltrx {
+namespace {
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+}  // namespace
+
+size_t parseLeadingDouble(std::string_view s, double& value, char decimal) {
+  size_t i = 0;
+  while (i < s.size() && isSpace(s[i])) ++i;
+  size_t start = i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+    negative = s[i] == '-';
+    ++i;
+  }
+  size_t mantissaStart = i;
+  size_t digits = 0;
+  while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+  size_t sepPos = std::string_view::npos;
+  if (i < s.size() && s[i] == decimal) {
+    sepPos = i;
+    ++i;
+    while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+  }
+  if (digits == 0) return 0;
+  size_t end = i;
+  // Exponent only when followed by at least one digit.
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+    if (j < s.size() && isDigit(s[j])) {
+      while (j < s.size() && isDigit(s[j])) ++j;
+      end = j;
+    }
+  }
+  (void)start;
+  // from_chars wants '.' and no '+': copy the mantissa when needed.
+  std::string_view body = s.substr(mantissaStart, end - mantissaStart);
+  double v = 0;
+  std::from_chars_result r;
+  if (sepPos != std::string_view::npos && decimal != '.') {
+    char buf[512];
+    if (body.size() >= sizeof buf) {
+      std::string copy(body);
+      copy[sepPos - mantissaStart] = '.';
+      r = std::from_chars(copy.data(), copy.data() + copy.size(), v);
+    } else {
+      body.copy(buf, body.size());
+      buf[sepPos - mantissaStart] = '.';
+      r = std::from_chars(buf, buf + body.size(), v);
+    }
+  } else {
+    r = std::from_chars(body.data(), body.data() + body.size(), v);
+  }
+  if (r.ec == std::errc::result_out_of_range) {
+    // strtod gives HUGE_VAL or 0 here; keep the magnitude's intent.
+    v = std::numeric_limits<double>::infinity();
+  } else if (r.ec != std::errc()) {
+    return 0;
+  }
+  value = negative ? -v : v;
+  return end;
+}
+
+size_t parseLeadingInt(std::string_view s, int64_t& value) {
+  size_t i = 0;
+  while (i < s.size() && isSpace(s[i])) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+    negative = s[i] == '-';
+    ++i;
+  }
+  size_t first = i;
+  uint64_t v = 0;
+  bool overflow = false;
+  while (i < s.size() && isDigit(s[i])) {
+    unsigned d = static_cast<unsigned>(s[i] - '0');
+    if (v > (static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) - d) / 10) overflow = true;
+    if (!overflow) v = v * 10 + d;
+    ++i;
+  }
+  if (i == first) return 0;
+  if (overflow) {
+    value = negative ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
+  } else {
+    value = negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
+  }
+  return i;
+}
+
+bool parseWholeDouble(std::string_view s, double& value, char decimal) {
+  double v;
+  size_t n = parseLeadingDouble(s, v, decimal);
+  if (n == 0) return false;
+  for (size_t i = n; i < s.size(); ++i)
+    if (!isSpace(s[i])) return false;
+  value = v;
+  return true;
+}
+
+void appendFixed(std::string& out, double value, int precision, char decimal) {
+  char buf[400];
+  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, precision);
+  if (r.ec != std::errc()) {
+    out += "0";
+    return;
+  }
+  size_t start = out.size();
+  out.append(buf, r.ptr);
+  if (decimal != '.') {
+    for (size_t i = start; i < out.size(); ++i)
+      if (out[i] == '.') out[i] = decimal;
+  }
+}
+
+std::string formatFixed(double value, int precision, char decimal) {
+  std::string s;
+  appendFixed(s, value, precision, decimal);
+  return s;
+}
+
+void appendInt(std::string& out, int64_t value) {
+  char buf[24];
+  auto r = std::to_chars(buf, buf + sizeof buf, value);
+  out.append(buf, r.ptr);
+}
+
+}  // namespace vltrx
