@@ -1,0 +1,60 @@
+// The common scale and axis-swap options applied to the points of a layout
+// between reading and writing.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "framework/FormatTable.h"
+
+namespace vltrx {
+
+struct FormatOptions;
+
+/// Source index of x, y and z: the point becomes (v[ix], v[iy], v[iz]).
+using AxisOrder = std::array<int, 3>;
+inline constexpr AxisOrder kIdentityOrder{0, 1, 2};
+
+/// Parses a swap order letter by letter ("YXZ": x from position 1, y from
+/// 0, z from 2); X/x, Y/y, Z/z only, exactly three characters. An axis whose
+/// letter does not occur keeps index 0. nullopt when the text fails.
+std::optional<AxisOrder> parseSwapOrder(std::string_view order);
+
+/// The effective transformation of one conversion.
+struct ScaleSwap {
+  double scale = 1.0;
+  std::string inOrder = "XYZ";
+  std::string outOrder = "XYZ";
+  AxisOrder inIndices = kIdentityOrder;   ///< identity when inOrder fails to parse
+  AxisOrder outIndices = kIdentityOrder;
+
+  bool isIdentity() const;
+  /// Scales and reorders one point.
+  void apply(double& x, double& y, double& z) const;
+};
+
+/// Whether the common options of a format count on the import side.
+bool honoursInputSide(FormatType type);
+/// Whether the common options of a format count on the export side.
+bool honoursOutputSide(FormatType type);
+
+/// Combines the input record's import side and the output record's export
+/// side (either may be null). scaleOverride other than 0 replaces the product
+/// of the scales; a swapOverride becomes the output order and makes the input
+/// order "XYZ".
+ScaleSwap combineScaleSwap(FormatType inType, const FormatOptions* inOptions, FormatType outType,
+                           const FormatOptions* outOptions, double scaleOverride = 0,
+                           std::optional<std::string_view> swapOverride = std::nullopt);
+
+/// A point as x, y, z.
+struct Xyz {
+  double x = 0, y = 0, z = 0;
+};
+
+/// Applies the transformation to every point, in order.
+void applyScaleSwap(const ScaleSwap& transform, std::span<Xyz> points);
+
+}  // namespace vltrx
