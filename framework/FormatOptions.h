@@ -25,7 +25,8 @@ enum ResetScope : int {
 struct OptionBinding {
   enum class Kind {
     Bool,          ///< 32-bit 1 or 0
-    Int,           ///< 32-bit number
+    Int,           ///< 32-bit number, int field
+    Dword,         ///< 32-bit number, uint32_t field
     Double,        ///< string "%.10f"
     Char,          ///< string, its first byte (delimiters, decimal characters)
     String,        ///< UTF-8 string

@@ -19,8 +19,9 @@ using AxisOrder = std::array<int, 3>;
 inline constexpr AxisOrder kIdentityOrder{0, 1, 2};
 
 /// Parses a swap order letter by letter ("YXZ": x from position 1, y from
-/// 0, z from 2); X/x, Y/y, Z/z only, exactly three characters. An axis whose
-/// letter does not occur keeps index 0. nullopt when the text fails.
+/// 0, z from 2); X/x, Y/y, Z/z only. An axis whose
+/// letter does not occur keeps index 0. Only the first three characters
+/// count; nullopt when one of them is missing or not an axis letter.
 std::optional<AxisOrder> parseSwapOrder(std::string_view order);
 
 /// The effective transformation of one conversion.

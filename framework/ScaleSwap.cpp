@@ -1,0 +1,78 @@
+// Scale and axis swap: which format side counts, how the command-line
+// overrides combine with the records, and the per-point transformation.
+#include "framework/ScaleSwap.h"
+
+#include "framework/FormatOptions.h"
+
+namespace vltrx {
+
+std::optional<AxisOrder> parseSwapOrder(std::string_view order) {
+  AxisOrder indices{0, 0, 0};
+  for (int i = 0; i < 3; ++i) {
+    if (static_cast<size_t>(i) >= order.size()) return std::nullopt;
+    switch (order[static_cast<size_t>(i)]) {
+      case 'X': case 'x': indices[0] = i; break;
+      case 'Y': case 'y': indices[1] = i; break;
+      case 'Z': case 'z': indices[2] = i; break;
+      default: return std::nullopt;
+    }
+  }
+  return indices;
+}
+
+bool ScaleSwap::isIdentity() const {
+  return scale == 1.0 && inIndices == kIdentityOrder && outIndices == kIdentityOrder;
+}
+
+void ScaleSwap::apply(double& x, double& y, double& z) const {
+  double v[3] = {x * scale, y * scale, z * scale};
+  if (inIndices != kIdentityOrder) {
+    const double w[3] = {v[inIndices[0]], v[inIndices[1]], v[inIndices[2]]};
+    v[0] = w[0], v[1] = w[1], v[2] = w[2];
+  }
+  if (outIndices != kIdentityOrder) {
+    const double w[3] = {v[outIndices[0]], v[outIndices[1]], v[outIndices[2]]};
+    v[0] = w[0], v[1] = w[1], v[2] = w[2];
+  }
+  x = v[0], y = v[1], z = v[2];
+}
+
+bool honoursInputSide(FormatType type) {
+  // ESRI applies its own options in its reader.
+  return type == kFormatXml || (type >= kFormatDxf && type <= kFormatXslt);
+}
+
+bool honoursOutputSide(FormatType type) {
+  // SVG and DAT apply their own options in their writers.
+  return type == kFormatXml || (type >= kFormatDxf && type <= kFormatReb) || type == kFormatXslt;
+}
+
+ScaleSwap combineScaleSwap(FormatType inType, const FormatOptions* inOptions, FormatType outType,
+                           const FormatOptions* outOptions, double scaleOverride,
+                           std::optional<std::string_view> swapOverride) {
+  ScaleSwap t;
+  double inScale = 1.0, outScale = 1.0;
+  if (inOptions && honoursInputSide(inType)) {
+    inScale = inOptions->inScaleFactor;
+    if (inOptions->inSwap) t.inOrder = inOptions->inSwapOrder;
+  }
+  if (outOptions && honoursOutputSide(outType)) {
+    outScale = outOptions->outScaleFactor;
+    if (outOptions->outSwap) t.outOrder = outOptions->outSwapOrder;
+  }
+  t.scale = scaleOverride != 0 ? scaleOverride : inScale * outScale;
+  if (swapOverride) {
+    t.outOrder = std::string(*swapOverride);
+    t.inOrder = "XYZ";
+  }
+  // An order that does not parse leaves the coordinates in their order.
+  t.inIndices = parseSwapOrder(t.inOrder).value_or(kIdentityOrder);
+  t.outIndices = parseSwapOrder(t.outOrder).value_or(kIdentityOrder);
+  return t;
+}
+
+void applyScaleSwap(const ScaleSwap& transform, std::span<Xyz> points) {
+  for (Xyz& p : points) transform.apply(p.x, p.y, p.z);
+}
+
+}  // namespace vltrx
