@@ -1,14 +1,65 @@
 // Folder locations following the XDG base directory rules.
 #include "platform/Paths.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <vector>
 
 namespace vltrx::platform {
 
+namespace {
+
+// The value of an environment variable, or nullptr when unset or empty.
+const char* envValue(const char* name) {
+  const char* v = std::getenv(name);
+  return (v && *v) ? v : nullptr;
+}
+
+// XDG variables hold absolute paths only; a relative one is ignored.
+const char* xdgValue(const char* name) {
+  const char* v = envValue(name);
+  return (v && v[0] == '/') ? v : nullptr;
+}
+
+}  // namespace
+
 std::filesystem::path tempPath() {
-  const char* t = std::getenv("TMPDIR");
-  if (t && *t) return t;
+  if (const char* t = envValue("TMPDIR")) return t;
   return "/tmp";
+}
+
+std::filesystem::path homePath() {
+  if (const char* h = envValue("HOME")) return h;
+  long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+      found->pw_dir && *found->pw_dir)
+    return found->pw_dir;
+  return "/";
+}
+
+std::filesystem::path userConfigDir() {
+  if (const char* c = xdgValue("XDG_CONFIG_HOME")) return std::filesystem::path(c) / "vltrx";
+  return homePath() / ".config" / "vltrx";
+}
+
+std::filesystem::path userDataDir() {
+  if (const char* d = xdgValue("XDG_DATA_HOME")) return std::filesystem::path(d) / "vltrx";
+  return homePath() / ".local" / "share" / "vltrx";
+}
+
+std::filesystem::path userSettingsPath() {
+  if (const char* p = envValue("VLTRX_USER_SETTINGS")) return p;
+  return userConfigDir() / "settings.db";
+}
+
+std::filesystem::path machineSettingsPath() {
+  if (const char* p = envValue("VLTRX_MACHINE_SETTINGS")) return p;
+  return "/etc/vltrx/settings.db";
 }
 
 }  // namespace vltrx::platform
