@@ -1,0 +1,143 @@
+// Swap-order parsing, which side of a conversion counts, the command-line
+// overrides and the per-point transformation.
+#include "framework/ScaleSwap.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "framework/FormatOptions.h"
+
+namespace vltrx {
+namespace {
+
+TEST(ScaleSwap, ParseSwapOrder) {
+  struct Case {
+    const char* order;
+    bool ok;
+    AxisOrder indices;
+  } cases[] = {
+      {"XYZ", true, {0, 1, 2}}, {"xyz", true, {0, 1, 2}}, {"YXZ", true, {1, 0, 2}},
+      {"yxz", true, {1, 0, 2}}, {"yXz", true, {1, 0, 2}}, {"ZXY", true, {1, 2, 0}},
+      {"XZY", true, {0, 2, 1}},
+      // An axis whose letter does not occur keeps index 0.
+      {"XXZ", true, {1, 0, 2}}, {"ZZZ", true, {0, 0, 2}},
+      {"XY", false, {}},        {"", false, {}},           {"XYW", false, {}},
+      {"NEZ", false, {}},       {"X Z", false, {}},
+      // Characters after the third do not count.
+      {"XYZW", true, {0, 1, 2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.order);
+    const auto parsed = parseSwapOrder(c.order);
+    ASSERT_EQ(parsed.has_value(), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(*parsed, c.indices);
+    }
+  }
+}
+
+TEST(ScaleSwap, XxzActsLikeYxz) {
+  EXPECT_EQ(parseSwapOrder("XXZ"), parseSwapOrder("YXZ"));
+  EXPECT_EQ(parseSwapOrder("yxz"), parseSwapOrder("YXZ"));
+}
+
+FormatOptions sides(double inScale, const char* inOrder, bool inSwap, double outScale, const char* outOrder,
+                    bool outSwap) {
+  FormatOptions o;
+  o.inScaleFactor = inScale;
+  o.inSwapOrder = inOrder;
+  o.inSwap = inSwap;
+  o.outScaleFactor = outScale;
+  o.outSwapOrder = outOrder;
+  o.outSwap = outSwap;
+  return o;
+}
+
+TEST(ScaleSwap, WhichSideCounts) {
+  for (FormatType t = 0; t <= 14; ++t) {
+    SCOPED_TRACE(t);
+    const bool in = t == 3 || (t >= 5 && t <= 12);
+    const bool out = t == 3 || (t >= 5 && t <= 9) || t == 12;
+    EXPECT_EQ(honoursInputSide(t), in);
+    EXPECT_EQ(honoursOutputSide(t), out);
+  }
+  const FormatOptions in = sides(2.0, "YXZ", true, 100.0, "ZXY", true);
+  const FormatOptions out = sides(100.0, "ZXY", true, 3.0, "XZY", true);
+
+  // ESRI input and SVG or DAT output contribute 1.0 and "XYZ".
+  ScaleSwap t = combineScaleSwap(kFormatEsri, &in, kFormatSvg, &out);
+  EXPECT_EQ(t.scale, 1.0);
+  EXPECT_EQ(t.inIndices, kIdentityOrder);
+  EXPECT_EQ(t.outIndices, kIdentityOrder);
+  EXPECT_TRUE(t.isIdentity());
+
+  t = combineScaleSwap(kFormatCsv, &in, kFormatDat, &out);
+  EXPECT_EQ(t.scale, 2.0);
+  EXPECT_EQ(t.inOrder, "YXZ");
+  EXPECT_EQ(t.outOrder, "XYZ");
+
+  t = combineScaleSwap(kFormatDxf, &in, kFormatXml, &out);
+  EXPECT_EQ(t.scale, 6.0);
+  EXPECT_EQ(t.inIndices, (AxisOrder{1, 0, 2}));
+  EXPECT_EQ(t.outIndices, (AxisOrder{0, 2, 1}));
+
+  // Null records count as defaults.
+  t = combineScaleSwap(kFormatDxf, nullptr, kFormatXml, nullptr);
+  EXPECT_TRUE(t.isIdentity());
+}
+
+TEST(ScaleSwap, SwapOrderCountsOnlyWithItsFlag) {
+  const FormatOptions in = sides(1.0, "YXZ", false, 1.0, "ZYX", false);
+  const ScaleSwap t = combineScaleSwap(kFormatCsv, &in, kFormatCsv, &in);
+  EXPECT_EQ(t.inOrder, "XYZ");
+  EXPECT_EQ(t.outOrder, "XYZ");
+}
+
+TEST(ScaleSwap, CommandLineOverrides) {
+  const FormatOptions in = sides(2.0, "YXZ", true, 1.0, "XYZ", false);
+  const FormatOptions out = sides(1.0, "XYZ", false, 5.0, "ZYX", true);
+
+  ScaleSwap t = combineScaleSwap(kFormatTxt, &in, kFormatGsi, &out, 0.5);
+  EXPECT_EQ(t.scale, 0.5);  // replaces the product, not multiplied
+  EXPECT_EQ(t.inOrder, "YXZ");
+
+  t = combineScaleSwap(kFormatTxt, &in, kFormatGsi, &out, 0.0);
+  EXPECT_EQ(t.scale, 10.0);  // 0 means no override
+
+  t = combineScaleSwap(kFormatTxt, &in, kFormatGsi, &out, 0.0, "zxy");
+  EXPECT_EQ(t.inOrder, "XYZ");
+  EXPECT_EQ(t.outOrder, "zxy");
+  EXPECT_EQ(t.inIndices, kIdentityOrder);
+  EXPECT_EQ(t.outIndices, (AxisOrder{1, 2, 0}));
+}
+
+TEST(ScaleSwap, AppliesScaleThenInputThenOutputOrder) {
+  const FormatOptions in = sides(2.0, "YXZ", true, 1.0, "XYZ", false);
+  const FormatOptions out = sides(1.0, "XYZ", false, 1.0, "ZXY", true);
+  const ScaleSwap t = combineScaleSwap(kFormatCsv, &in, kFormatCsv, &out);
+
+  std::vector<Xyz> points{{1, 2, 3}, {-1, 0, 0.5}};
+  applyScaleSwap(t, points);
+  // (1,2,3) * 2 = (2,4,6); YXZ gives (4,2,6); ZXY takes x from 1, y from 2,
+  // z from 0: (2,6,4).
+  EXPECT_EQ(points[0].x, 2);
+  EXPECT_EQ(points[0].y, 6);
+  EXPECT_EQ(points[0].z, 4);
+  EXPECT_EQ(points[1].x, -2);
+  EXPECT_EQ(points[1].y, 1);
+  EXPECT_EQ(points[1].z, 0);
+}
+
+TEST(ScaleSwap, OrderThatFailsLeavesCoordinates) {
+  const FormatOptions in = sides(1.0, "XY", true, 1.0, "ABC", true);
+  const ScaleSwap t = combineScaleSwap(kFormatCsv, &in, kFormatCsv, &in);
+  std::vector<Xyz> points{{1, 2, 3}};
+  applyScaleSwap(t, points);
+  EXPECT_EQ(points[0].x, 1);
+  EXPECT_EQ(points[0].y, 2);
+  EXPECT_EQ(points[0].z, 3);
+}
+
+}  // namespace
+}  // namespace vltrx
