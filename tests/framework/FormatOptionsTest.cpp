@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,11 +11,10 @@
 #include "framework/AllFormatOptions.h"
 #include "framework/SettingsKey.h"
 #include "platform/SettingsStore.h"
+#include "tests/support/Sandbox.h"
 
 namespace vltrx {
 namespace {
-
-namespace fs = std::filesystem;
 
 std::vector<std::string> valueNames(FormatOptions& record) {
   OptionBindings b;
@@ -267,26 +264,14 @@ TEST(FormatOptions, DescribeOptionsListsOneDirection) {
 
 // --- Persistence -----------------------------------------------------------------
 
-// A settings key over fresh per-user and machine-wide stores in a folder of
-// this test's own.
+// A settings key over fresh per-user and machine-wide stores in a sandbox
+// folder of this test's own.
 class OptionsStoreTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* tmp = std::getenv("TMPDIR");
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    m_dir = fs::path(tmp && *tmp ? tmp : "/tmp") / (std::string("fw-options-") + info->name());
-    fs::remove_all(m_dir);
-    fs::create_directories(m_dir);
-    setenv("VLTRX_USER_SETTINGS", (m_dir / "user.db").c_str(), 1);
-    setenv("VLTRX_MACHINE_SETTINGS", (m_dir / "machine.db").c_str(), 1);
-    ASSERT_TRUE(m_key.create(kProgramKeyPath));
-  }
-  void TearDown() override {
-    m_key.close();
-    fs::remove_all(m_dir);
-  }
+  void SetUp() override { ASSERT_TRUE(m_key.create(kProgramKeyPath)); }
+  void TearDown() override { m_key.close(); }
 
-  fs::path m_dir;
+  test::Sandbox m_sandbox;
   SettingsKey m_key;
 };
 
