@@ -126,6 +126,8 @@ const FileFormat* findFormatByExtension(const FormatList& list, std::string_view
 }
 
 FormatType formatTypeFromName(const FormatList& list, std::string_view name, FormatDirection direction) {
+  // An empty name would become "_in" and match the first entry of the list.
+  if (name.empty()) return kFormatNone;
   const std::string_view suffix = direction == FormatDirection::Import ? "_in" : "_out";
   std::string key(name);
   if (!key.ends_with(suffix)) key += suffix;

@@ -79,7 +79,8 @@ const FileFormat* findFormat(const FormatList& list, std::string_view key);
 const FileFormat* findFormatByExtension(const FormatList& list, std::string_view extension);
 
 /// Format of a command-line name ("csv", "csv_in"): "_in" or "_out" is
-/// appended unless the name ends with it; 0 when no entry matches.
+/// appended unless the name ends with it; 0 when no entry matches or the
+/// name is empty.
 FormatType formatTypeFromName(const FormatList& list, std::string_view name, FormatDirection direction);
 /// As above on the process-wide list of the direction.
 FormatType formatTypeFromName(std::string_view name, FormatDirection direction);

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "core/MessageTable.h"
+#include "framework/SettingsKey.h"
+#include "tests/support/Sandbox.h"
 
 namespace vltrx {
 namespace {
@@ -116,7 +118,7 @@ TEST(FormatTable, FormatTypeFromCommandLineName) {
       {"csv_out", false, kFormatCsv}, {"CSV", true, kFormatCsv}, {"da30", false, kFormatNone},
       {"da30", true, kFormatNone}, {"grid", true, kFormatEsri}, {"grid", false, kFormatNone},
       {"svg", false, kFormatSvg},  {"dat", true, kFormatNone},  {"dat", false, kFormatDat},
-      {"csv_out", true, kFormatNone},
+      {"csv_out", true, kFormatNone}, {"", true, kFormatNone},   {"", false, kFormatNone},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.name) + (c.import ? " in" : " out"));
@@ -141,6 +143,23 @@ TEST(FormatTable, PublishedTextLeavesOutHiddenEntries) {
 
   FormatList hiddenOnly{FileFormat{false, true, kFormatSvg, "", "svg_out", "x", "*.svg;"}};
   EXPECT_EQ(publishedFormatsText(hiddenOnly), "");
+}
+
+TEST(FormatTable, PublishWritesBothValues) {
+  test::Sandbox sandbox;
+  SettingsKey key;
+  ASSERT_TRUE(key.create(kProgramKeyPath));
+  buildFormatList(FormatDirection::Import);
+  buildFormatList(FormatDirection::Export);
+  ASSERT_TRUE(publishFormatList(key, FormatDirection::Import));
+  ASSERT_TRUE(publishFormatList(key, FormatDirection::Export));
+  std::string value;
+  EXPECT_TRUE(key.readString("ImportFileFormats", value, ""));
+  EXPECT_EQ(value, publishedFormatsText(importFormats()));
+  EXPECT_TRUE(key.readString("ExportFileFormats", value, ""));
+  EXPECT_EQ(value, publishedFormatsText(exportFormats()));
+  EXPECT_NE(value.find("|Cdat_out"), std::string::npos);
+  key.close();
 }
 
 TEST(FormatTable, BuildListCallsPluginScannerAfterBuiltIns) {
