@@ -1,0 +1,206 @@
+// Contents of a layout: the packed MPolygon and MPoint records, their texts,
+// category sets and point values, adding and removing records, the bounding
+// box and the point-number check.
+#pragma once
+
+#include "core/BlockStore.h"
+#include "core/MeasurementTree.h"
+#include "core/MeasurementTypes.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace vltrx {
+
+/// Point mode values written by the readers: 128 = no mode.
+constexpr uint8_t kModeNone = 128;
+constexpr uint8_t kModeStaged = 225;
+/// Temperature meaning "none".
+constexpr int8_t kTemperatureNone = -128;
+/// Most points one polygon can own (the point count is an i16).
+constexpr uint32_t kMaxPolygonPoints = 32767;
+/// Largest point number the readers accept.
+constexpr uint32_t kMaxPointNumber = 2147483600;
+/// Most ids in a CategorySet.
+constexpr size_t kMaxCategories = 1024;
+
+#pragma pack(push, 1)
+
+/// A polygon of a layout, 12 bytes. It owns pointCount consecutive MPoint
+/// records; a single point is a polygon of one point.
+struct MPolygon {
+  BlockId comment;           // text block
+  uint16_t categories;       // CategorySet encoding (see setCategories)
+  int16_t pointCount;
+  uint16_t reserved;
+  uint8_t categoriesIsList;  // 1 = categories is the BlockId of a u16 typed array
+  uint8_t closed;            // 1 = closed polygon
+};
+
+/// A point of a layout, 70 bytes. Coordinates are without the layout offsets.
+struct MPoint {
+  double x, y, z;
+  uint8_t mode;  // 128 = no mode
+  uint8_t reserved1;
+  uint32_t number;    // 0 = not yet numbered
+  uint32_t dateTime;  // PackedDateTime, 0 = none
+  BlockId comment;    // text block
+  uint16_t categories;
+  BlockId value;       // one-element PointValue array, 0 = none
+  int8_t temperature;  // degrees, -128 = none
+  uint8_t categoriesIsList;
+  uint8_t reserved2[2];
+  uint32_t station;   // 0 = none
+  uint16_t location;  // 0 = none
+  PolarObservation polar;
+  uint8_t reserved3;
+  BlockId name;  // text block: the source (e.g. alphanumeric) point id
+};
+
+/// Element of the one-element value array of a point, 6 bytes.
+struct PointValue {
+  uint16_t reserved;
+  float value;
+};
+
+#pragma pack(pop)
+
+static_assert(sizeof(MPolygon) == 12);
+static_assert(sizeof(MPoint) == 70);
+static_assert(sizeof(PointValue) == 6);
+static_assert(elementInfo(ElementType::Point).size == sizeof(MPoint));
+static_assert(elementInfo(ElementType::Polygon).size == sizeof(MPolygon));
+static_assert(elementInfo(ElementType::PointValue).size == sizeof(PointValue));
+
+/// A zero MPoint with mode 128 and temperature -128 (the values meaning none).
+MPoint blankPoint();
+
+// --- layout arrays -------------------------------------------------------------
+
+uint32_t polygonCount(BlockId layout);
+uint32_t pointCount(BlockId layout);
+
+/// Pointers into the layout's arrays; nullptr for an index out of range.
+/// Valid until the next insert into or removal from the same array.
+MPolygon* polygonAt(BlockId layout, uint32_t i);
+MPoint* pointAt(BlockId layout, uint32_t i);
+/// Pointer to the first record (nullptr when there is none).
+MPolygon* polygons(BlockId layout);
+MPoint* points(BlockId layout);
+
+/// Inserts an all-zero MPolygon with the given point count at index.
+/// 0; -613 for an unknown layout or an index beyond the count; -602.
+int addPolygon(BlockId layout, uint32_t index, int16_t pointCount);
+/// Inserts a copy of record at index of the point array.
+int addPoint(BlockId layout, uint32_t index, const MPoint& record);
+/// Inserts copies of all records at index with one resize of the array.
+int addPolygons(BlockId layout, uint32_t index, std::span<const MPolygon> records);
+int addPoints(BlockId layout, uint32_t index, std::span<const MPoint> records);
+/// Inserts n zero records at index with one resize (fill them in place).
+int insertPolygons(BlockId layout, uint32_t index, uint32_t n);
+int insertPoints(BlockId layout, uint32_t index, uint32_t n);
+
+/// Remove up to n records at first, freeing each removed record's comment,
+/// list-form category set, value and name blocks. 0 or -613.
+int removePolygons(BlockId layout, uint32_t first, uint32_t n);
+int removePoints(BlockId layout, uint32_t first, uint32_t n);
+
+/// Frees the text, list and value blocks a record refers to and zeroes those
+/// fields (the record itself stays).
+void releaseBlocks(MPolygon& polygon);
+void releaseBlocks(MPoint& point);
+
+// --- texts -----------------------------------------------------------------
+
+enum class PointText { Comment, Name };
+
+/// Stores a comment or name as a text block (empty = none). 0 or -602.
+int setText(MPoint& point, PointText which, std::string_view text);
+int setText(MPolygon& polygon, std::string_view comment);
+/// The texts ("" when none).
+std::string_view pointComment(const MPoint& point);
+std::string_view pointName(const MPoint& point);
+std::string_view polygonComment(const MPolygon& polygon);
+
+// --- category sets -----------------------------------------------------------
+
+/// The sorted set of distinct category ids (at most 1024) of a point or polygon.
+using CategorySet = std::vector<uint16_t>;
+
+/// Inserts id into the sorted set (duplicates ignored, at most 1024 ids;
+/// 0 is never inserted). True when the set changed.
+bool insertCategory(CategorySet& set, uint16_t id);
+
+/// Read-only view of a record's category set, without allocation.
+class CategoryIds {
+ public:
+  CategoryIds() = default;
+  CategoryIds(uint16_t single) : m_single(single), m_count(single ? 1 : 0) {}
+  CategoryIds(const uint16_t* data, uint32_t count) : m_data(data), m_count(count) {}
+  const uint16_t* begin() const { return m_data ? m_data : &m_single; }
+  const uint16_t* end() const { return begin() + m_count; }
+  size_t size() const { return m_count; }
+  bool empty() const { return m_count == 0; }
+  uint16_t operator[](size_t i) const { return begin()[i]; }
+  CategorySet toSet() const { return CategorySet(begin(), end()); }
+
+ private:
+  uint16_t m_single = 0;
+  const uint16_t* m_data = nullptr;
+  uint32_t m_count = 0;
+};
+
+/// The category set of a record (empty when a list id names no block).
+CategoryIds categoryIds(const MPoint& point);
+CategoryIds categoryIds(const MPolygon& polygon);
+
+/// Replaces the record's category set. Empty: field 0, flag 0; one id: the id,
+/// flag 0; more: a u16 typed array whose id fits 16 bits, flag 1 (the old list
+/// is reused in place when it has as many ids, else freed). The set is sorted
+/// and made distinct first. 0, or -602 when no list id below 65536 is free.
+int setCategories(MPoint& point, std::span<const uint16_t> set);
+int setCategories(MPolygon& polygon, std::span<const uint16_t> set);
+
+/// Membership test of the category list in force.
+using CategoryPredicate = std::function<bool(uint16_t id)>;
+
+/// A category set from a text of decimal ids separated by blanks or tabs.
+/// Each id is first translated through sourceMap when it is given and the id
+/// is 1..1024 (sourceMap[id]; ids beyond its size stay as they are); ids that
+/// are 0 or not accepted by isActive are dropped, as are tokens that are no
+/// number 0..65535; duplicates are ignored, at most 1024 ids are kept.
+CategorySet categorySetFromText(std::string_view text, const CategoryPredicate& isActive,
+                                std::span<const uint16_t> sourceMap = {});
+
+// --- point values ------------------------------------------------------------
+
+/// The point's value, none when it has no value block.
+std::optional<float> pointValue(const MPoint& point);
+/// Sets (or with no value removes) the point's value. 0 or -602.
+int setPointValue(MPoint& point, std::optional<float> value);
+/// Sets the value from text: leading blanks skipped, a decimal number read;
+/// empty or blank text gives no value, text that holds no number gives 0.
+int setPointValueFromText(MPoint& point, std::string_view text);
+
+// --- whole layout ------------------------------------------------------------
+
+struct BoundingBox {
+  double minX, minY, minZ;
+  double maxX, maxY, maxZ;
+};
+
+/// Minimum and maximum of x, y, z over all points plus the layout offsets; a
+/// layout without points gives (0, 0, 0) - (1, 1, 1) plus the offsets.
+BoundingBox boundingBox(BlockId layout);
+
+/// Checks the point numbers of the layout: when the first point has a number,
+/// every point needs one and none may occur twice; when the first has none, no
+/// point may have one and they are numbered 1, 2, 3 ... in storage order. The
+/// highest number is stored in the layout. 0, -907, or -613.
+int checkPointNumbers(BlockId layout);
+
+}  // namespace vltrx
