@@ -1,0 +1,131 @@
+// Command-line splitting with the Windows rules, and running a program with
+// posix_spawnp and waitpid.
+#include "platform/Process.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <cstring>
+
+extern char** environ;
+
+namespace vltrx::platform {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+std::vector<std::string> splitCommandLine(std::string_view line) {
+  std::vector<std::string> args;
+  size_t i = 0;
+  const size_t n = line.size();
+  size_t firstNonBlank = 0;
+  while (firstNonBlank < n && isBlank(line[firstNonBlank])) ++firstNonBlank;
+  if (firstNonBlank == n) return args;
+
+  // The program: up to the closing quote, or up to white space; backslashes
+  // and quotes have no further meaning in it.
+  std::string program;
+  if (line[0] == '"') {
+    for (i = 1; i < n && line[i] != '"'; ++i) program += line[i];
+    if (i < n) ++i;  // the closing quote
+  } else {
+    for (; i < n && !isBlank(line[i]); ++i) program += line[i];
+  }
+  args.push_back(std::move(program));
+
+  while (i < n && isBlank(line[i])) ++i;
+  if (i == n) return args;
+
+  // The other arguments. quotes counts quote characters seen in a row the
+  // way CommandLineToArgvW does: 1 = inside quotes; a third quote in a row
+  // inside quotes is a literal quote.
+  std::string arg;
+  size_t backslashes = 0;
+  int quotes = 0;
+  bool open = true;  // an argument has started
+  while (i < n) {
+    char c = line[i];
+    if (isBlank(c) && quotes == 0) {
+      args.push_back(std::move(arg));
+      arg.clear();
+      open = false;
+      while (i < n && isBlank(line[i])) ++i;
+      if (i < n) open = true;
+      backslashes = 0;
+    } else if (c == '\\') {
+      arg += c;
+      ++backslashes;
+      ++i;
+    } else if (c == '"') {
+      if (backslashes % 2 == 0) {
+        // 2n backslashes: n of them stay, the quote toggles quoting.
+        arg.resize(arg.size() - backslashes / 2);
+        ++quotes;
+      } else {
+        // 2n+1 backslashes: n of them stay, then a literal quote.
+        arg.resize(arg.size() - backslashes / 2 - 1);
+        arg += '"';
+      }
+      ++i;
+      backslashes = 0;
+      while (i < n && line[i] == '"') {
+        if (++quotes == 3) {
+          arg += '"';
+          quotes = 0;
+        }
+        ++i;
+      }
+      if (quotes == 2) quotes = 0;
+    } else {
+      arg += c;
+      backslashes = 0;
+      ++i;
+    }
+  }
+  if (open) args.push_back(std::move(arg));
+  return args;
+}
+
+bool runProgram(const std::vector<std::string>& argv, int* exitCode, std::string* error) {
+  if (argv.empty() || argv[0].empty()) {
+    if (error) *error = "no program given";
+    return false;
+  }
+  std::vector<char*> pointers;
+  pointers.reserve(argv.size() + 1);
+  for (const std::string& a : argv) pointers.push_back(const_cast<char*>(a.c_str()));
+  pointers.push_back(nullptr);
+
+  pid_t pid = 0;
+  int rc = posix_spawnp(&pid, pointers[0], nullptr, nullptr, pointers.data(), environ);
+  if (rc != 0) {
+    if (error) *error = std::strerror(rc);
+    return false;
+  }
+  int status = 0;
+  pid_t waited;
+  do {
+    waited = waitpid(pid, &status, 0);
+  } while (waited == -1 && errno == EINTR);
+  if (waited != pid) {
+    if (error) *error = std::strerror(errno);
+    return false;
+  }
+  int code = 0;
+  if (WIFEXITED(status))
+    code = WEXITSTATUS(status);
+  else if (WIFSIGNALED(status))
+    code = 128 + WTERMSIG(status);
+  if (exitCode) *exitCode = code;
+  return true;
+}
+
+bool runCommandLine(std::string_view commandLine, int* exitCode, std::string* error) {
+  return runProgram(splitCommandLine(commandLine), exitCode, error);
+}
+
+}  // namespace vltrx::platform

@@ -1,0 +1,76 @@
+#include "platform/Process.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace platform = vltrx::platform;
+using Args = std::vector<std::string>;
+
+TEST(Process, SplitsLikeCommandLineToArgvW) {
+  struct Case {
+    const char* line;
+    Args args;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"   ", {}},
+      {"prog", {"prog"}},
+      {"prog a b\tc   ", {"prog", "a", "b", "c"}},
+      {R"("C:\Program Files\vltrx.exe" -in:csv)", {R"(C:\Program Files\vltrx.exe)", "-in:csv"}},
+      {R"(prog "a b" c)", {"prog", "a b", "c"}},
+      {R"(prog a\\\b d"e f"g h)", {"prog", R"(a\\\b)", "de fg", "h"}},
+      {R"(prog a\\\"b c d)", {"prog", R"(a\"b)", "c", "d"}},
+      {R"(prog a\\\\"b c" d e)", {"prog", R"(a\\b c)", "d", "e"}},
+      {R"(prog "C:\out dir\\" x)", {"prog", R"(C:\out dir\)", "x"}},
+      {R"(prog "a""b")", {"prog", R"(a"b)"}},
+      {R"(prog "" x "")", {"prog", "", "x", ""}},
+      {R"(prog \"quoted\")", {"prog", R"("quoted")"}},
+      {R"("prog \"x)", {R"(prog \)", "x"}},
+      {R"("unclosed prog)", {"unclosed prog"}},
+      {R"(prog "open arg)", {"prog", "open arg"}},
+      {"  prog a", {"", "prog", "a"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    EXPECT_EQ(platform::splitCommandLine(c.line), c.args);
+  }
+}
+
+TEST(Process, RunsProgramsAndReportsExitCodes) {
+  struct Case {
+    Args argv;
+    int exitCode;
+  };
+  const Case cases[] = {
+      {{"/bin/true"}, 0},
+      {{"/bin/false"}, 1},
+      {{"true"}, 0},  // found through PATH
+      {{"sh", "-c", "exit 7"}, 7},
+      {{"sh", "-c", "kill -9 $$"}, 128 + 9},
+      {{"sh", "-c", "test \"$1\" = 'a b\"c'", "sh", "a b\"c"}, 0},  // no shell in between
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.argv.back());
+    int code = -1;
+    std::string error;
+    ASSERT_TRUE(platform::runProgram(c.argv, &code, &error)) << error;
+    EXPECT_EQ(code, c.exitCode);
+  }
+  int code = -1;
+  EXPECT_TRUE(platform::runCommandLine(R"(sh -c "exit 3")", &code));
+  EXPECT_EQ(code, 3);
+}
+
+TEST(Process, ProgramsThatCannotStartFail) {
+  for (const Args& argv : {Args{}, Args{""}, Args{"/no/such/program"}, Args{"vltrx-no-such-program"},
+                           Args{"/etc/passwd"}}) {
+    SCOPED_TRACE(argv.empty() ? "(empty)" : argv[0]);
+    int code = 12345;
+    std::string error;
+    EXPECT_FALSE(platform::runProgram(argv, &code, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(code, 12345);
+  }
+}
