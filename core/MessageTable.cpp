@@ -1,13 +1,36 @@
-// Message table: language selection and text lookup.
-// (The texts themselves are generated from core/messages/ at build time.)
+// Message table: language selection and text lookup. The texts are data:
+// core/messages/<language>.txt, turned into MessageData.inc at build time.
 #include "core/MessageTable.h"
 
+#include <array>
 #include <cctype>
 
 namespace vltrx {
 namespace {
+
+#include "MessageData.inc"
+
+constexpr int kLanguageCount = 6;
+static_assert(sizeof(kMessageData) / sizeof(kMessageData[0]) == kLanguageCount);
+static_assert(sizeof(kMessageData[0]) / sizeof(kMessageData[0][0]) == kMessageCount);
+
 Language g_language = Language::En;
 const std::string kEmpty;
+
+using Column = std::array<std::string, kMessageCount>;
+
+// The strings are built once, on first use, so that text() can hand out
+// references that stay valid for the life of the process.
+const std::array<Column, kLanguageCount>& table() {
+  static std::array<Column, kLanguageCount> columns;
+  static const bool filled = [] {
+    for (int l = 0; l < kLanguageCount; ++l)
+      for (int id = 0; id < kMessageCount; ++id) columns[l][id] = kMessageData[l][id];
+    return true;
+  }();
+  (void)filled;
+  return columns;
+}
 
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
   if (s.size() < prefix.size()) return false;
@@ -20,9 +43,9 @@ bool startsWithNoCase(std::string_view s, std::string_view prefix) {
 
 const std::string& text(int id) { return text(id, g_language); }
 const std::string& text(int id, Language language) {
-  (void)id;
-  (void)language;
-  return kEmpty;
+  const int l = static_cast<int>(language);
+  if (id < 0 || id >= kMessageCount || l < 0 || l >= kLanguageCount) return kEmpty;
+  return table()[l][id];
 }
 
 void setLanguage(Language language) { g_language = language; }
