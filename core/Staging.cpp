@@ -1,0 +1,96 @@
+// Commit of a staged plan to a layout and creation of the layout.
+#include "core/Staging.h"
+
+#include "core/CError.h"
+#include "core/MeasurementTree.h"
+
+namespace vltrx {
+namespace {
+
+// Fills one point record in place from its staged form.
+int fillPoint(MPoint& record, const StagedPoint& staged) {
+  record.x = staged.x;
+  record.y = staged.y;
+  record.z = staged.z;
+  record.number = staged.sourceNumber > 0 ? static_cast<uint32_t>(staged.sourceNumber) : 0;
+  record.mode = staged.mode ? kModeStaged : kModeNone;
+  record.temperature = kTemperatureNone;
+  int rc = setText(record, PointText::Comment, staged.comment);
+  if (rc >= 0) rc = setText(record, PointText::Name, staged.name);
+  if (rc >= 0) rc = setCategories(record, staged.categories);
+  return rc;
+}
+
+}  // namespace
+
+void commitStagedPlan(BlockId layout, const StagedPlan& plan) {
+  if (!mFolder(layout)) throw makeError(ErrorCode::InvalidBlockId);
+  uint64_t totalPoints = 0;
+  uint32_t totalPolygons = 0;
+  for (const StagedPolygon& polygon : plan.polygons) {
+    if (polygon.points.empty()) continue;
+    // The point count of a polygon record is an i16.
+    if (polygon.points.size() > kMaxPolygonPoints) throw makeError(ErrorCode::StorageExceeded);
+    totalPoints += polygon.points.size();
+    ++totalPolygons;
+  }
+  if (totalPolygons == 0) return;
+  if (totalPoints > UINT32_MAX - pointCount(layout)) throw makeError(ErrorCode::StorageExceeded);
+
+  // Both arrays grow once, by the whole plan; the records are then filled in
+  // place. Text and list blocks are separate blocks, so filling never moves
+  // the arrays.
+  const uint32_t firstPoint = pointCount(layout);
+  const uint32_t firstPolygon = polygonCount(layout);
+  int rc = insertPoints(layout, firstPoint, static_cast<uint32_t>(totalPoints));
+  if (rc < 0) throw makeError(rc);
+  rc = insertPolygons(layout, firstPolygon, totalPolygons);
+  if (rc < 0) {
+    removePoints(layout, firstPoint, static_cast<uint32_t>(totalPoints));
+    throw makeError(rc);
+  }
+
+  MPoint* pts = points(layout) + firstPoint;
+  MPolygon* pgs = polygons(layout) + firstPolygon;
+  uint32_t pointIndex = 0;
+  uint32_t polygonIndex = 0;
+  for (const StagedPolygon& polygon : plan.polygons) {
+    if (polygon.points.empty()) continue;
+    const uint32_t polygonStart = pointIndex;
+    for (const StagedPoint& staged : polygon.points) {
+      rc = fillPoint(pts[pointIndex], staged);
+      ++pointIndex;
+      if (rc < 0) break;
+    }
+    MPolygon& record = pgs[polygonIndex++];
+    if (rc >= 0) {
+      record.pointCount = static_cast<int16_t>(polygon.points.size());
+      record.closed = polygon.closed ? 1 : 0;
+      rc = setText(record, polygon.comment);
+      if (rc >= 0) rc = setCategories(record, polygon.categories);
+    }
+    if (rc < 0) {
+      // Keep the polygons committed before this one; drop this polygon and
+      // the unfilled tail (their blocks are freed with them).
+      removePoints(layout, firstPoint + polygonStart, UINT32_MAX);
+      removePolygons(layout, firstPolygon + polygonIndex - 1, UINT32_MAX);
+      throw makeError(rc);
+    }
+  }
+}
+
+BlockId createLayout(BlockId parent, std::string_view name) {
+  if (!subFolder(parent)) throw makeError(ErrorCode::InvalidBlockId);
+  int position = findChildPosition(parent, name, false);
+  if (position < 0) throw makeError(ErrorCode::LayoutExists, name);
+  BlockId layout = createNode(name, false);
+  if (layout == 0) throw makeError(ErrorCode::StorageExceeded);
+  int rc = linkChild(parent, static_cast<uint32_t>(position), layout);
+  if (rc < 0) {
+    deleteNode(layout);
+    throw makeError(rc);
+  }
+  return layout;
+}
+
+}  // namespace vltrx
