@@ -1,8 +1,198 @@
-// Placeholder until the settings store lands.
+// Settings key over the per-user and machine-wide settings stores.
 #include "framework/SettingsKey.h"
+
+#include "core/Numbers.h"
+#include "platform/SettingsStore.h"
+
+#include <cstring>
+
 namespace vltrx {
+
+using platform::SettingsStore;
+using platform::SettingsValue;
+using platform::ValueType;
+
+namespace {
+
+bool isString(const SettingsValue& v) {
+  return v.type == ValueType::String || v.type == ValueType::ExpandString;
+}
+
+// String data as a C string would see it: up to the first NUL.
+std::string_view stringData(const SettingsValue& v) {
+  std::string_view s = v.data;
+  size_t nul = s.find('\0');
+  return nul == std::string_view::npos ? s : s.substr(0, nul);
+}
+
+std::string dwordBytes(uint32_t value) {
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((value >> (8 * i)) & 0xff);
+  return bytes;
+}
+
+}  // namespace
+
+SettingsKey::SettingsKey() = default;
+SettingsKey::~SettingsKey() = default;
+SettingsKey::SettingsKey(SettingsKey&&) noexcept = default;
+SettingsKey& SettingsKey::operator=(SettingsKey&&) noexcept = default;
+
+bool SettingsKey::open(std::string_view keyPath) { return openStores(keyPath, false, Access::Read); }
+
+bool SettingsKey::create(std::string_view keyPath, Access access) {
+  return openStores(keyPath, true, access);
+}
+
+bool SettingsKey::openStores(std::string_view keyPath, bool create, Access access) {
+  close();
+  m_path = std::string(keyPath);
+  auto openOne = [&](SettingsStore::Root root, bool& writable) -> std::unique_ptr<SettingsStore> {
+    writable = false;
+    auto store = SettingsStore::openRoot(root, create ? SettingsStore::Mode::Create : SettingsStore::Mode::Read);
+    if (!store) return nullptr;
+    if (create && store->createKey(keyPath)) {
+      writable = access == Access::Full;
+      return store;
+    }
+    // Not writable: read access is enough when the key is already there.
+    if (store->keyExists(keyPath)) return store;
+    return nullptr;
+  };
+  m_user = openOne(SettingsStore::Root::User, m_userWritable);
+  m_machine = openOne(SettingsStore::Root::Machine, m_machineWritable);
+  return valid();
+}
+
+void SettingsKey::close() {
+  m_user.reset();
+  m_machine.reset();
+  m_userWritable = m_machineWritable = false;
+  m_path.clear();
+}
+
+bool SettingsKey::valid() const { return m_user || m_machine; }
+
+template <class Accept>
+bool SettingsKey::readFirst(std::string_view name, Accept accept) const {
+  for (const SettingsStore* store : {m_user.get(), m_machine.get()}) {
+    if (!store) continue;
+    std::optional<SettingsValue> v = store->read(m_path, name);
+    if (v && accept(*v)) return true;
+  }
+  return false;
+}
+
+bool SettingsKey::readDword(std::string_view name, uint32_t& out, uint32_t def) const {
+  uint32_t value = 0;
+  bool found = readFirst(name, [&](const SettingsValue& v) {
+    if (v.type != ValueType::Dword || v.data.size() != 4) return false;
+    const auto* b = reinterpret_cast<const unsigned char*>(v.data.data());
+    value = uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
+    return true;
+  });
+  if (found)
+    out = value;
+  else if (applyDefaults)
+    out = def;
+  return found;
+}
+
+bool SettingsKey::readBool(std::string_view name, bool& out, bool def) const {
+  uint32_t value = 0;
+  bool found = readFirst(name, [&](const SettingsValue& v) {
+    if (v.type != ValueType::Dword || v.data.size() != 4) return false;
+    value = std::memcmp(v.data.data(), "\0\0\0\0", 4) != 0;
+    return true;
+  });
+  if (found)
+    out = value != 0;
+  else if (applyDefaults)
+    out = def;
+  return found;
+}
+
+bool SettingsKey::readDouble(std::string_view name, double& out, double def) const {
+  double value = 0;
+  bool found = readFirst(name, [&](const SettingsValue& v) {
+    return isString(v) && parseLeadingDouble(stringData(v), value) > 0;
+  });
+  if (found)
+    out = value;
+  else if (applyDefaults)
+    out = def;
+  return found;
+}
+
+bool SettingsKey::readChar(std::string_view name, char& out, char def) const {
+  char value = 0;
+  bool found = readFirst(name, [&](const SettingsValue& v) {
+    std::string_view s = stringData(v);
+    if (!isString(v) || s.empty()) return false;
+    value = s[0];
+    return true;
+  });
+  if (found)
+    out = value;
+  else if (applyDefaults)
+    out = def;
+  return found;
+}
+
+bool SettingsKey::readString(std::string_view name, std::string& out, std::string_view def) const {
+  std::string value;
+  bool found = readFirst(name, [&](const SettingsValue& v) {
+    if (!isString(v)) return false;
+    value = stringData(v);
+    return true;
+  });
+  if (found)
+    out = std::move(value);
+  else if (applyDefaults)
+    out = def;
+  return found;
+}
+
+bool SettingsKey::writeAll(std::string_view name, ValueType type, std::string_view data) {
+  if (name.size() > kMaxNameLength || data.size() > kMaxDataSize) return false;
+  bool any = false;
+  if (m_user && m_userWritable) any = m_user->write(m_path, name, type, data) || any;
+  if (m_machine && m_machineWritable) any = m_machine->write(m_path, name, type, data) || any;
+  return any;
+}
+
+bool SettingsKey::writeDword(std::string_view name, uint32_t value) {
+  return writeAll(name, ValueType::Dword, dwordBytes(value));
+}
+
+bool SettingsKey::writeBool(std::string_view name, bool value) { return writeDword(name, value ? 1 : 0); }
+
+bool SettingsKey::writeDouble(std::string_view name, double value) {
+  return writeAll(name, ValueType::String, formatFixed(value, 10));
+}
+
+bool SettingsKey::writeChar(std::string_view name, char value) {
+  return writeAll(name, ValueType::String, std::string_view(&value, 1));
+}
+
+bool SettingsKey::writeString(std::string_view name, std::string_view value) {
+  return writeAll(name, ValueType::String, value);
+}
+
+bool SettingsKey::writeValue(std::string_view name, ValueType type, std::string_view data) {
+  return writeAll(name, type, data);
+}
+
+bool SettingsKey::deleteValue(std::string_view name) {
+  if (!m_user || !m_userWritable) return false;
+  bool result = m_user->remove(m_path, name);
+  if (result && m_machine) result = m_machineWritable && m_machine->remove(m_path, name);
+  return result;
+}
+
 SettingsKey& settingsKey() {
   static SettingsKey key;
   return key;
 }
+
 }  // namespace vltrx
