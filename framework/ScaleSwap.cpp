@@ -2,6 +2,9 @@
 // overrides combine with the records, and the per-point transformation.
 #include "framework/ScaleSwap.h"
 
+#include "core/CError.h"
+#include "core/Layout.h"
+#include "core/MeasurementTree.h"
 #include "framework/FormatOptions.h"
 
 namespace vltrx {
@@ -73,6 +76,35 @@ ScaleSwap combineScaleSwap(FormatType inType, const FormatOptions* inOptions, Fo
 
 void applyScaleSwap(const ScaleSwap& transform, std::span<Xyz> points) {
   for (Xyz& p : points) transform.apply(p.x, p.y, p.z);
+}
+
+int applyScaleSwapToLayout(const ScaleSwap& transform, BlockId layout) {
+  MFolder* folder = mFolder(layout);
+  if (!folder) return static_cast<int>(ErrorCode::InvalidBlockId);
+  if (transform.isIdentity()) return 0;
+  // Scale and axis order are linear, so transforming the offsets along with
+  // the stored coordinates transforms their sum, the evaluated coordinate.
+  double ox = folder->xOffset, oy = folder->yOffset, oz = folder->zOffset;
+  transform.apply(ox, oy, oz);
+  folder->xOffset = ox, folder->yOffset = oy, folder->zOffset = oz;
+
+  const uint32_t n = pointCount(layout);
+  MPoint* p = points(layout);
+  for (uint32_t i = 0; i < n; ++i) {
+    double x = p[i].x, y = p[i].y, z = p[i].z;  // packed record: no references
+    transform.apply(x, y, z);
+    p[i].x = x, p[i].y = y, p[i].z = z;
+  }
+  return 0;
+}
+
+int applyScaleSwapToTree(const ScaleSwap& transform, BlockId node) {
+  if (isLayout(node)) return applyScaleSwapToLayout(transform, node);
+  return visit(node, [&transform](BlockId id, int phase) {
+    if (phase != 0) return 1;
+    const int rc = applyScaleSwapToLayout(transform, id);
+    return rc < 0 ? rc : 1;
+  });
 }
 
 }  // namespace vltrx

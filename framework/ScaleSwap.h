@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/BlockStore.h"
 #include "framework/FormatTable.h"
 
 namespace vltrx {
@@ -57,5 +58,14 @@ struct Xyz {
 
 /// Applies the transformation to every point, in order.
 void applyScaleSwap(const ScaleSwap& transform, std::span<Xyz> points);
+
+/// Applies the transformation to every point of a layout in storage order,
+/// and to the layout's offsets, so that offset plus point transforms as one
+/// coordinate. 0, or -613 when layout names no layout.
+int applyScaleSwapToLayout(const ScaleSwap& transform, BlockId layout);
+
+/// Applies the transformation to every layout below node (a folder or a
+/// layout). 0, or -613 for an unknown node.
+int applyScaleSwapToTree(const ScaleSwap& transform, BlockId node);
 
 }  // namespace vltrx

@@ -6,6 +6,9 @@
 
 #include <vector>
 
+#include "core/CError.h"
+#include "core/Layout.h"
+#include "core/MeasurementTree.h"
 #include "framework/FormatOptions.h"
 
 namespace vltrx {
@@ -137,6 +140,58 @@ TEST(ScaleSwap, OrderThatFailsLeavesCoordinates) {
   EXPECT_EQ(points[0].x, 1);
   EXPECT_EQ(points[0].y, 2);
   EXPECT_EQ(points[0].z, 3);
+}
+
+// A layout with the points (1,2,3) and (4,5,6) and the given offsets.
+BlockId makeLayout(const char* name, double ox, double oy, double oz) {
+  const BlockId layout = createNode(name, false);
+  EXPECT_NE(layout, 0u);
+  MPoint p = blankPoint();
+  p.x = 1, p.y = 2, p.z = 3;
+  EXPECT_EQ(addPoint(layout, 0, p), 0);
+  p.x = 4, p.y = 5, p.z = 6;
+  EXPECT_EQ(addPoint(layout, 1, p), 0);
+  MFolder* f = mFolder(layout);
+  f->xOffset = ox, f->yOffset = oy, f->zOffset = oz;
+  return layout;
+}
+
+TEST(ScaleSwap, LayoutPointsAndOffsetsTransformTogether) {
+  resetMeasurementStore();
+  const BlockId root = rootFolder();
+  const BlockId a = makeLayout("a", 0, 0, 0);
+  const BlockId b = makeLayout("b", 1000, 2000, 0);
+  ASSERT_EQ(linkChild(root, 0, a), 0);
+  ASSERT_EQ(linkChild(root, 1, b), 0);
+
+  FormatOptions in;
+  in.inScaleFactor = 10;
+  in.inSwap = true;
+  in.inSwapOrder = "YXZ";
+  const ScaleSwap t = combineScaleSwap(kFormatCsv, &in, kFormatXml, nullptr);
+  ASSERT_EQ(applyScaleSwapToTree(t, root), 0);
+
+  for (BlockId layout : {a, b}) {
+    SCOPED_TRACE(nodeName(layout));
+    ASSERT_EQ(pointCount(layout), 2u);
+    // Packed records: copy the fields before comparing.
+    const double x0 = pointAt(layout, 0)->x, y0 = pointAt(layout, 0)->y, z0 = pointAt(layout, 0)->z;
+    const double x1 = pointAt(layout, 1)->x, y1 = pointAt(layout, 1)->y;
+    EXPECT_EQ(x0, 20);
+    EXPECT_EQ(y0, 10);
+    EXPECT_EQ(z0, 30);
+    EXPECT_EQ(x1, 50);
+    EXPECT_EQ(y1, 40);
+  }
+  // The evaluated coordinate of b's first point was (1001, 2002, 3); it is
+  // now (20020, 10010, 30).
+  const BoundingBox box = boundingBox(b);
+  EXPECT_EQ(box.minX, 20020);
+  EXPECT_EQ(box.minY, 10010);
+  EXPECT_EQ(box.minZ, 30);
+
+  EXPECT_EQ(applyScaleSwapToLayout(t, root), static_cast<int>(ErrorCode::InvalidBlockId));
+  resetMeasurementStore();
 }
 
 }  // namespace
