@@ -5,6 +5,7 @@
 #include "core/CError.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cstring>
 
 namespace vltrx {
@@ -50,6 +51,7 @@ RecordStore::RecordStore() : m_region(new uint8_t[kRegionSize]) { reset(); }
 RecordStore::~RecordStore() = default;
 
 void RecordStore::reset() {
+  ++m_generation;
   std::memset(m_region.get(), kTypeFree, kRegionSize);
   m_random = 1;
   scan();
@@ -73,6 +75,7 @@ uint32_t RecordStore::computeChecksum(const uint8_t* data, uint32_t length) {
 }
 
 void RecordStore::scan() {
+  ++m_generation;
   const uint8_t* r = m_region.get();
   int64_t pos = kTop;
   int64_t next = 0;
@@ -111,14 +114,16 @@ int RecordStore::newest(uint8_t wanted) const {
   return found;
 }
 
-bool RecordStore::tagInUse(uint8_t wanted) const {
+bool RecordStore::tagInUse(uint8_t wanted) const { return findTag(wanted) >= 0; }
+
+int RecordStore::findTag(uint8_t wanted) const {
   int64_t pos = kTop;
   int64_t next = 0;
   while (stepAt(m_region.get(), pos, next) == Step::Record) {
-    if (isLive(type(uint32_t(pos))) && tag(uint32_t(pos)) == wanted) return true;
+    if (isLive(type(uint32_t(pos))) && tag(uint32_t(pos)) == wanted) return int(pos);
     pos = next;
   }
-  return false;
+  return -1;
 }
 
 int RecordStore::chooseTag(uint8_t& out) {
@@ -146,6 +151,7 @@ int RecordStore::allocate(uint8_t recordType, uint32_t length) {
   uint64_t len = std::max<uint64_t>((uint64_t(length) + 1) & ~uint64_t(1), kMinDataLength);
   if (len > kRegionSize) return +ErrorCode::RecordStoreFull;
 
+  ++m_generation;
   uint8_t newTag = 0;
   if (int rc = chooseTag(newTag); rc < 0) return rc;
 
@@ -171,6 +177,7 @@ int RecordStore::seal(uint32_t trailer) {
   if (trailer > kTop) return +ErrorCode::PositionOutsideRegion;
   uint32_t len = dataLength(trailer);
   if (len > trailer) return +ErrorCode::PositionOutsideRegion;
+  ++m_generation;
   storeU32(m_region.get() + trailer + kChecksumAt, computeChecksum(data(trailer), len));
   return 0;
 }
@@ -180,6 +187,7 @@ int RecordStore::remove(uint32_t trailer) {
   uint8_t oldType = type(trailer);
   uint8_t oldTag = tag(trailer);
   if (!isLive(oldType)) return 0;
+  ++m_generation;
   m_region[trailer + kTypeAt] = kTypeDeleted;
   m_region[trailer + kTagAt] = 0;
   if (!(oldType & 0x80)) deleteOwned(oldTag, oldTag == 0);
@@ -202,6 +210,7 @@ int RecordStore::compact() {
   // reaches below its own source, so memmove on the region is safe. The
   // bytes freed below the new bottom become free space again (255), page by
   // page in the original, here in one fill with the same result.
+  ++m_generation;
   uint8_t* r = m_region.get();
   int64_t pos = kTop;
   int64_t next = 0;
@@ -231,5 +240,71 @@ RecordStore& recordStore() {
 }
 
 void resetRecordStore() { recordStore().reset(); }
+
+CategoryListView currentCategoryList() {
+  RecordStore& rs = recordStore();
+  int pos = rs.newest(RecordStore::kTypeCategoryList);
+  if (pos < 0) return {};
+  uint32_t count = rs.dataLength(uint32_t(pos)) / kCategoryEntrySize;
+  return {reinterpret_cast<const CategoryEntry*>(rs.data(uint32_t(pos))), count};
+}
+
+int copyCurrentCategoryList(BlockId& list) {
+  BlockStore& bs = blockStore();
+  CategoryListView current = currentCategoryList();
+  list = 0;
+  if (current.count >= 3) {
+    if (int rc = bs.insert(list, ElementType::CategoryEntry, 0, current.count); rc < 0) return rc;
+    std::memcpy(bs.elements(list), current.entries, size_t(current.count) * kCategoryEntrySize);
+    reinterpret_cast<CategoryEntry*>(bs.elements(list))->name[1] = 0;
+    return 0;
+  }
+  // A fresh list: the root and the folders of own and received categories.
+  // Their names are empty; the letters at position 1 only tell them apart
+  // in a memory dump.
+  if (int rc = bs.insert(list, ElementType::CategoryEntry, 0, 3); rc < 0) return rc;
+  auto* e = reinterpret_cast<CategoryEntry*>(bs.elements(list));
+  e[0].subtree = 2;
+  e[1].name[1] = 'A';
+  e[2].name[1] = 'B';
+  return 0;
+}
+
+int commitCategoryList(BlockId list) {
+  BlockStore& bs = blockStore();
+  uint32_t count = bs.count(list);
+  if (count == 0 || !bs.elements(list)) return +ErrorCode::InvalidBlockId;
+  if (count > kMaxCategoryEntries + 1) return +ErrorCode::CategoryListTooLarge;
+  RecordStore& rs = recordStore();
+  // The new record is written before the old one is deleted, so that a
+  // failing allocation leaves the list in force untouched. Tags are unique
+  // among live records and survive compaction, so the old record is found
+  // again by its tag.
+  int old = rs.newest(RecordStore::kTypeCategoryList);
+  int oldTag = old >= 0 ? rs.tag(uint32_t(old)) : -1;
+  int pos = rs.allocate(RecordStore::kTypeCategoryList, count * kCategoryEntrySize);
+  if (pos < 0) return pos;
+  std::memcpy(rs.data(uint32_t(pos)), bs.elements(list), size_t(count) * kCategoryEntrySize);
+  if (int rc = rs.seal(uint32_t(pos)); rc < 0) return rc;
+  if (oldTag >= 0) {
+    int again = rs.findTag(uint8_t(oldTag));
+    if (again >= 0 && again != pos) rs.remove(uint32_t(again));
+  }
+  return 0;
+}
+
+bool activeCategoryListContains(uint16_t id) {
+  static std::bitset<65536> ids;
+  static uint64_t builtFor = ~uint64_t(0);
+  RecordStore& rs = recordStore();
+  if (builtFor != rs.generation()) {
+    ids.reset();
+    CategoryListView list = currentCategoryList();
+    for (uint32_t i = 0; i < list.count; ++i)
+      if (list[i].id != 0) ids.set(list[i].id);
+    builtFor = rs.generation();
+  }
+  return id != 0 && ids.test(id);
+}
 
 }  // namespace vltrx

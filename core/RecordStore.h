@@ -2,6 +2,9 @@
 // top downwards, which holds the category list in force.
 #pragma once
 
+#include "core/BlockStore.h"
+#include "core/CategoryEntry.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -80,6 +83,13 @@ class RecordStore {
   /// Whether a live record carries `tag`.
   bool tagInUse(uint8_t tag) const;
 
+  /// Trailer offset of the live record carrying `tag`; -1 when there is none.
+  int findTag(uint8_t tag) const;
+
+  /// Raised by every change of the region, so that callers can tell whether
+  /// what they derived from its records is still current.
+  uint64_t generation() const { return m_generation; }
+
   /// The raw region (tests use it to damage records).
   uint8_t* region() { return m_region.get(); }
 
@@ -95,6 +105,7 @@ class RecordStore {
 
   std::unique_ptr<uint8_t[]> m_region;
   uint32_t m_random = 1;  // state of the tag generator
+  uint64_t m_generation = 0;
 };
 
 /// The process-wide record store.
@@ -102,5 +113,36 @@ RecordStore& recordStore();
 
 /// Refills the process-wide region with 255, as at program start (tests).
 void resetRecordStore();
+
+// --- the category list in force (ActiveCategoryList) -------------------------
+
+/// The entries of a category list record. Points into the region: valid until
+/// the next change of the record store (commit, allocation, compaction).
+struct CategoryListView {
+  const CategoryEntry* entries = nullptr;
+  uint32_t count = 0;
+  bool empty() const { return count == 0; }
+  const CategoryEntry& operator[](uint32_t i) const { return entries[i]; }
+};
+
+/// The current category list: the data of the newest live record whose type
+/// with bit 6 cleared is 7; empty when there is none.
+CategoryListView currentCategoryList();
+
+/// A new typed array (88-byte entries) with a copy of the current list, byte
+/// 1 of the root entry's name set to 0. Without a current list of at least 3
+/// entries a fresh list is made: the root (subtree 2) and two empty folders,
+/// the user's own categories and the received ones. 0 or -602.
+int copyCurrentCategoryList(BlockId& list);
+
+/// Makes the typed array `list` the category list in force: writes its
+/// entries as a new type-7 record with a fresh tag, seals it and deletes the
+/// previous one. The previous list stays in force when this fails: -611 (more
+/// than 1024 entries below the root), -613 (no such array), -601, -607, -103.
+int commitCategoryList(BlockId list);
+
+/// Whether a category (not a folder) with this id is in the current list.
+/// Answers from a table rebuilt only when the record store has changed.
+bool activeCategoryListContains(uint16_t id);
 
 }  // namespace vltrx

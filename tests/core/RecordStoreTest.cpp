@@ -1,6 +1,7 @@
 // Tests of the record store region: sizes, tags, deletion, compaction, scan.
 #include "core/RecordStore.h"
 
+#include "core/BlockStore.h"
 #include "core/CError.h"
 
 #include <gtest/gtest.h>
@@ -188,6 +189,124 @@ TEST_F(RecordStoreTest, NoFreeTagAfter254LiveRecords) {
   // Deleted records give their tags back.
   rs.remove(kTop);
   EXPECT_GE(rs.allocate(7, 16), 0);
+}
+
+// --- the category list in force ---------------------------------------------
+
+class ActiveCategoryListTest : public RecordStoreTest {
+ protected:
+  void TearDown() override {
+    for (BlockId id : m_lists) blockStore().free(id);
+    RecordStoreTest::TearDown();
+  }
+  BlockId copy() {
+    BlockId list = 0;
+    EXPECT_EQ(copyCurrentCategoryList(list), 0);
+    m_lists.push_back(list);
+    return list;
+  }
+  CategoryEntry* entries(BlockId list) { return reinterpret_cast<CategoryEntry*>(blockStore().elements(list)); }
+  // Appends a category at the end of the list, below the root.
+  void append(BlockId& list, const char* name, uint16_t id) {
+    uint32_t n = blockStore().count(list);
+    ASSERT_EQ(blockStore().insert(list, ElementType::CategoryEntry, n, 1), 0);
+    entries(list)[n].setName(name);
+    entries(list)[n].id = id;
+    entries(list)[0].subtree += 1;
+  }
+  int liveListRecords() {
+    int n = 0;
+    for (uint32_t pos = kTop;; pos -= rs.dataLength(pos) + RecordStore::kTrailerSize) {
+      if (rs.type(pos) == RecordStore::kTypeFree) break;
+      if ((rs.type(pos) & ~0x40) == 7) ++n;
+    }
+    return n;
+  }
+  std::vector<BlockId> m_lists;
+};
+
+TEST_F(ActiveCategoryListTest, FreshListWithoutCurrentOne) {
+  EXPECT_TRUE(currentCategoryList().empty());
+  BlockId list = copy();
+  ASSERT_EQ(blockStore().count(list), 3u);
+  const CategoryEntry* e = entries(list);
+  EXPECT_EQ(e[0].id, 0);
+  EXPECT_EQ(e[0].subtree, 2u);
+  for (int i : {1, 2}) {
+    EXPECT_EQ(e[i].id, 0);
+    EXPECT_EQ(e[i].subtree, 0u);
+    EXPECT_EQ(e[i].name[0], 0);
+    EXPECT_EQ(e[i].nameView(), "");
+  }
+  EXPECT_EQ(e[1].name[1], 'A');
+  EXPECT_EQ(e[2].name[1], 'B');
+}
+
+TEST_F(ActiveCategoryListTest, CommitTwiceLeavesOneLiveRecord) {
+  BlockId list = copy();
+  append(list, "Wall", 3);
+  ASSERT_EQ(commitCategoryList(list), 0);
+  append(list, "Kerb", 4);
+  ASSERT_EQ(commitCategoryList(list), 0);
+  EXPECT_EQ(liveListRecords(), 1);
+  CategoryListView current = currentCategoryList();
+  ASSERT_EQ(current.count, 5u);
+  EXPECT_EQ(current[0].subtree, 4u);
+  EXPECT_EQ(current[4].nameView(), "Kerb");
+  int pos = rs.newest(7);
+  EXPECT_EQ(rs.type(pos), 7);
+  EXPECT_EQ(rs.dataLength(pos), 5u * 88u);
+  EXPECT_EQ(RecordStore::computeChecksum(rs.data(pos), 5 * 88), rs.checksum(pos));
+  EXPECT_TRUE(activeCategoryListContains(4));
+  EXPECT_FALSE(activeCategoryListContains(5));
+  EXPECT_FALSE(activeCategoryListContains(0));
+}
+
+TEST_F(ActiveCategoryListTest, CopyOfCurrentListClearsByteOneOfRootName) {
+  BlockId list = copy();
+  entries(list)[0].setName("root");
+  append(list, "Wall", 3);
+  ASSERT_EQ(commitCategoryList(list), 0);
+  BlockId again = copy();
+  ASSERT_EQ(blockStore().count(again), 4u);
+  EXPECT_EQ(std::memcmp(entries(again)[0].name, "r\0ot", 5), 0);
+  EXPECT_EQ(std::memcmp(&entries(again)[1], &entries(list)[1], 3 * 88), 0);
+}
+
+TEST_F(ActiveCategoryListTest, DamagedListIsDroppedByScan) {
+  BlockId list = copy();
+  append(list, "Old", 3);
+  ASSERT_EQ(commitCategoryList(list), 0);
+  rs.data(rs.newest(7))[100] ^= 0x20;
+  rs.scan();
+  EXPECT_TRUE(currentCategoryList().empty());
+  EXPECT_FALSE(activeCategoryListContains(3));
+  EXPECT_EQ(blockStore().count(copy()), 3u);
+}
+
+TEST_F(ActiveCategoryListTest, FailedCommitKeepsListInForce) {
+  BlockId list = copy();
+  append(list, "Kept", 3);
+  ASSERT_EQ(commitCategoryList(list), 0);
+  // 1025 entries below the root are one too many.
+  BlockId big = copy();
+  ASSERT_EQ(blockStore().insert(big, ElementType::CategoryEntry, 4, 1022), 0);
+  entries(big)[0].subtree = 1025;
+  EXPECT_EQ(blockStore().count(big), 1026u);
+  EXPECT_EQ(commitCategoryList(big), +ErrorCode::CategoryListTooLarge);
+  EXPECT_EQ(commitCategoryList(0), +ErrorCode::InvalidBlockId);
+  // A region without room for the new record.
+  for (uint32_t size : {100000u, 10000u, 1000u, 100u, 16u})
+    while (rs.allocate(9, size) >= 0) {
+    }
+  EXPECT_EQ(commitCategoryList(list), +ErrorCode::RecordStoreFull);
+  ASSERT_EQ(currentCategoryList().count, 4u);
+  EXPECT_EQ(currentCategoryList()[3].nameView(), "Kept");
+  // 1024 entries below the root are allowed.
+  resetRecordStore();
+  blockStore().remove(big, ElementType::CategoryEntry, 4, 1);
+  entries(big)[0].subtree = 1024;
+  EXPECT_EQ(commitCategoryList(big), 0);
 }
 
 }  // namespace
