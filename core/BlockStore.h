@@ -7,13 +7,53 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace vltrx {
 
 /// Id of a block; 0 never names a block and means "none" in every record field.
 using BlockId = uint32_t;
+
+/// A field of a fixed-width record at any byte offset. Records lie in blocks
+/// at offsets that ignore alignment (an MPoint array starts 4 bytes into its
+/// block, elements are 70 bytes apart), so every multi-byte field is read and
+/// written through memcpy: `p.x = 5; double x = p.x; p.number += 1;` work as
+/// with a plain member, while binding a `const double&` to the field (which
+/// would be a misaligned access) does not compile.
+template <typename T>
+struct Unaligned {
+  static_assert(std::is_trivially_copyable_v<T>);
+  unsigned char bytes[sizeof(T)];
+
+  T get() const {
+    T v;
+    std::memcpy(&v, bytes, sizeof v);
+    return v;
+  }
+  operator T() const { return get(); }
+  Unaligned& operator=(T v) {
+    std::memcpy(bytes, &v, sizeof v);
+    return *this;
+  }
+  Unaligned& operator+=(T d) { return *this = static_cast<T>(get() + d); }
+  Unaligned& operator-=(T d) { return *this = static_cast<T>(get() - d); }
+  Unaligned& operator*=(T f) { return *this = static_cast<T>(get() * f); }
+  Unaligned& operator++() { return *this += T(1); }
+  Unaligned& operator--() { return *this -= T(1); }
+  T operator++(int) {
+    T old = get();
+    ++*this;
+    return old;
+  }
+  T operator--(int) {
+    T old = get();
+    --*this;
+    return old;
+  }
+};
 
 /// Element types of typed arrays.
 enum class ElementType : uint8_t {
@@ -101,7 +141,7 @@ class BlockStore {
   // --- texts -----------------------------------------------------------------
   /// Replaces the text block held in field by a new block with text (UTF-8,
   /// zero-terminated); an empty text frees the block and stores 0. 0 or -602.
-  /// (Record fields of packed records cannot bind here: use the setters of
+  /// (Record fields are Unaligned and cannot bind here: use the setters of
   /// Layout.h and MeasurementTree.h for them.)
   int setText(BlockId& field, std::string_view text);
   /// The text of a text block ("" for 0 or an unknown id).

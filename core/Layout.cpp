@@ -305,7 +305,8 @@ int setPointValue(MPoint& point, std::optional<float> value) {
     point.value = id;
     if (rc < 0) return rc;
   }
-  PointValue v{0, *value};
+  PointValue v{};
+  v.value = *value;
   std::memcpy(store().elements(id), &v, sizeof v);
   return 0;
 }

@@ -1,4 +1,4 @@
-// Contents of a layout: the packed MPolygon and MPoint records, their texts,
+// Contents of a layout: the fixed-width MPolygon and MPoint records, their texts,
 // category sets and point values, adding and removing records, the bounding
 // box and the point-number check.
 #pragma once
@@ -28,50 +28,47 @@ constexpr uint32_t kMaxPointNumber = 2147483600;
 /// Most ids in a CategorySet.
 constexpr size_t kMaxCategories = 1024;
 
-#pragma pack(push, 1)
-
 /// A polygon of a layout, 12 bytes. It owns pointCount consecutive MPoint
 /// records; a single point is a polygon of one point.
 struct MPolygon {
-  BlockId comment;           // text block
-  uint16_t categories;       // CategorySet encoding (see setCategories)
-  int16_t pointCount;
-  uint16_t reserved;
+  Unaligned<BlockId> comment;      // text block
+  Unaligned<uint16_t> categories;  // CategorySet encoding (see setCategories)
+  Unaligned<int16_t> pointCount;
+  uint8_t reserved[2];
   uint8_t categoriesIsList;  // 1 = categories is the BlockId of a u16 typed array
   uint8_t closed;            // 1 = closed polygon
 };
 
 /// A point of a layout, 70 bytes. Coordinates are without the layout offsets.
 struct MPoint {
-  double x, y, z;
+  Unaligned<double> x, y, z;
   uint8_t mode;  // 128 = no mode
   uint8_t reserved1;
-  uint32_t number;    // 0 = not yet numbered
-  uint32_t dateTime;  // PackedDateTime, 0 = none
-  BlockId comment;    // text block
-  uint16_t categories;
-  BlockId value;       // one-element PointValue array, 0 = none
-  int8_t temperature;  // degrees, -128 = none
+  Unaligned<uint32_t> number;    // 0 = not yet numbered
+  Unaligned<uint32_t> dateTime;  // PackedDateTime, 0 = none
+  Unaligned<BlockId> comment;    // text block
+  Unaligned<uint16_t> categories;
+  Unaligned<BlockId> value;  // one-element PointValue array, 0 = none
+  int8_t temperature;        // degrees, -128 = none
   uint8_t categoriesIsList;
   uint8_t reserved2[2];
-  uint32_t station;   // 0 = none
-  uint16_t location;  // 0 = none
+  Unaligned<uint32_t> station;   // 0 = none
+  Unaligned<uint16_t> location;  // 0 = none
   PolarObservation polar;
   uint8_t reserved3;
-  BlockId name;  // text block: the source (e.g. alphanumeric) point id
+  Unaligned<BlockId> name;  // text block: the source (e.g. alphanumeric) point id
 };
 
 /// Element of the one-element value array of a point, 6 bytes.
 struct PointValue {
-  uint16_t reserved;
-  float value;
+  Unaligned<uint16_t> reserved;
+  Unaligned<float> value;
 };
-
-#pragma pack(pop)
 
 static_assert(sizeof(MPolygon) == 12);
 static_assert(sizeof(MPoint) == 70);
 static_assert(sizeof(PointValue) == 6);
+static_assert(alignof(MPoint) == 1 && alignof(MPolygon) == 1);
 static_assert(elementInfo(ElementType::Point).size == sizeof(MPoint));
 static_assert(elementInfo(ElementType::Polygon).size == sizeof(MPolygon));
 static_assert(elementInfo(ElementType::PointValue).size == sizeof(PointValue));

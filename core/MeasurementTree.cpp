@@ -178,7 +178,8 @@ int findChildPosition(BlockId parent, std::string_view name, bool isSubfolder) {
 int linkChild(BlockId parent, uint32_t index, BlockId child) {
   SubFolder* f = subFolder(parent);
   NodeHeader* c = nodeHeader(child);
-  if (!f || !c || child == parent || c->parent != 0 || index > f->childCount) return +ErrorCode::InvalidBlockId;
+  if (!f || !c || child == parent || child == g_root || c->parent != 0 || index > f->childCount)
+    return +ErrorCode::InvalidBlockId;
   // A node may not be linked below itself.
   for (BlockId up = parent, steps = 0; up; up = nodeHeader(up)->parent) {
     if (up == child || ++steps > kMaxWalk || !nodeHeader(up)) return +ErrorCode::InvalidBlockId;

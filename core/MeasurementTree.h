@@ -1,5 +1,5 @@
 // The measurement tree: folder nodes (SubFolder) and layouts (MFolder) as
-// packed fixed-width records in the block store, the process-wide root, and
+// fixed-width records in the block store, the process-wide root, and
 // the tree operations (create, find, link, unlink, delete, visit).
 #pragma once
 
@@ -18,49 +18,49 @@ constexpr size_t kNodeNameCompare = 28;
 /// Deepest level a SubFolder may lie at (the root is level 0).
 constexpr int kMaxFolderDepth = 9;
 
-#pragma pack(push, 1)
+// Records are fixed-width with byte alignment (multi-byte fields are
+// Unaligned<T>), so the struct layout is exactly the record layout.
 
 /// Header common to both node kinds, 44 bytes.
 struct NodeHeader {
-  BlockId nextSibling;  // 0 at the end of the list
-  BlockId parent;       // 0 for the root (and for unlinked nodes)
-  char name[30];        // zero-terminated, at most 29 bytes of text
-  BlockId comment;      // text block
-  uint8_t isSubfolder;  // 1 = SubFolder, 0 = MFolder
-  uint8_t isProtected;  // 1 = protected
+  Unaligned<BlockId> nextSibling;  // 0 at the end of the list
+  Unaligned<BlockId> parent;       // 0 for the root (and for unlinked nodes)
+  char name[30];                   // zero-terminated, at most 29 bytes of text
+  Unaligned<BlockId> comment;      // text block
+  uint8_t isSubfolder;             // 1 = SubFolder, 0 = MFolder
+  uint8_t isProtected;             // 1 = protected
 };
 
 /// A folder of the tree, 58 bytes.
 struct SubFolder {
   NodeHeader header;
-  uint16_t childCount;
-  uint32_t lastInsert;  // index of the most recent insertion
+  Unaligned<uint16_t> childCount;
+  Unaligned<uint32_t> lastInsert;  // index of the most recent insertion
   uint8_t reserved[4];
-  BlockId firstChild;
+  Unaligned<BlockId> firstChild;
 };
 
 /// A layout ("plan"), 102 bytes. Its points are stored in polygon order: the
 /// first polygon owns the first point-count points of the point array, and so on.
 struct MFolder {
   NodeHeader header;
-  BlockId polygons;  // typed array of MPolygon
-  BlockId points;    // typed array of MPoint
+  Unaligned<BlockId> polygons;  // typed array of MPolygon
+  Unaligned<BlockId> points;    // typed array of MPoint
   uint8_t reserved1[2];
-  uint32_t highestPointNumber;
+  Unaligned<uint32_t> highestPointNumber;
   uint8_t reserved2[8];
-  double xOffset;  // metres, added to every point coordinate when evaluated
-  double yOffset;
-  double zOffset;
-  uint16_t layoutType;  // 0 = plain, 1 = "Quintar_MinMaxZ"
-  uint16_t reserved3;
+  Unaligned<double> xOffset;  // metres, added to every point coordinate when evaluated
+  Unaligned<double> yOffset;
+  Unaligned<double> zOffset;
+  Unaligned<uint16_t> layoutType;  // 0 = plain, 1 = "Quintar_MinMaxZ"
+  uint8_t reserved3[2];
   uint8_t reserved4[8];  // pads the record to its 102-byte block
 };
-
-#pragma pack(pop)
 
 static_assert(sizeof(NodeHeader) == 44);
 static_assert(sizeof(SubFolder) == 58);
 static_assert(sizeof(MFolder) == 102);
+static_assert(alignof(SubFolder) == 1 && alignof(MFolder) == 1);
 
 // --- process-wide store ----------------------------------------------------
 
