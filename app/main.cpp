@@ -1,6 +1,12 @@
 // vltrx: start-up and dispatch.
-#include <cstdio>
+#include "app/Program.h"
+#include "ui/TerminalUi.h"
+
+#include <string>
+#include <vector>
+
 int main(int argc, char** argv) {
-  std::puts("vltrx");
-  return 1;
+  std::vector<std::string> args(argv, argv + argc);
+  vltrx::TerminalUi ui;
+  return vltrx::exitStatusFor(vltrx::runProgram(args, ui));
 }

@@ -1,0 +1,161 @@
+// Start-up in its fixed order, then one action, then the exit code.
+#include "app/Program.h"
+
+#include "app/CommandLine.h"
+#include "app/Driver.h"
+#include "core/CError.h"
+#include "core/MessageTable.h"
+#include "framework/AllFormatOptions.h"
+#include "framework/FormatTable.h"
+#include "framework/OptionFile.h"
+#include "framework/SettingsKey.h"
+#include "platform/Paths.h"
+#include "ui/Ui.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <new>
+#include <system_error>
+
+namespace vltrx {
+namespace {
+
+void printOut(const std::string& s) {
+  std::fwrite(s.data(), 1, s.size(), stdout);
+  if (!s.empty() && s.back() != '\n') std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+void chooseLanguage(const std::vector<std::string>& args, bool save) {
+  SettingsKey product;
+  std::optional<std::string> stored;
+  if (product.open(kProductKeyPath)) {
+    product.applyDefaults = false;
+    std::string value;
+    if (product.readString("PreferredLanguage", value, "")) stored = value;
+  }
+  Language lang = selectLanguage(stored, args);
+  setLanguage(lang);
+  if (save) {
+    SettingsKey writable;
+    if (writable.create(kProductKeyPath)) writable.writeString("PreferredLanguage", storedLanguageCode(lang));
+  }
+}
+
+/// -opt: on a terminal: the option record of that format and direction, and
+/// how to change it.
+int showOptions(const ConversionJob& job, AllFormatOptions& options) {
+  const std::string& name = job.optionFormatName;
+  if (name.empty()) throw makeError(ErrorCode::InvalidOptionId);
+  FormatDirection direction = FormatDirection::Import;
+  const FileFormat* f = findFormat(importFormats(), name);
+  if (!f) {
+    f = findFormat(exportFormats(), name);
+    direction = FormatDirection::Export;
+  }
+  if (!f) throw makeError(ErrorCode::InvalidOptionId);
+  std::string out = f->description + " (" + f->id + ")\n";
+  for (const std::string& line : describeOptions(f->type, direction, options)) out += "  " + line + "\n";
+  out += "\nChange these values for one run with the switches of -help:" + shortId(*f) +
+         ", or keep them with -saveopt:<file> and -loadopt:<file>.\n";
+  printOut(out);
+  return 0;
+}
+
+int dispatch(ConversionJob& job, AllFormatOptions& options, Ui& ui) {
+  switch (job.action) {
+    case Action::Gui:
+      std::fputs("vltrx: the graphical interface is not part of this build; use the command line.\n", stderr);
+      return 1;
+    case Action::EditOptions:
+      return showOptions(job, options);
+    case Action::SaveOptions: {
+      int in = job.inputFormat, out = job.outputFormat;
+      if (in == 0 && out == 0) in = out = kFormatAll;
+      if (!saveOptionFile(settingsKey(), job.inputPath, in, out))
+        throw makeError(ErrorCode::CannotCreateFile, job.inputPath);
+      return 0;
+    }
+    case Action::LoadOptions:
+      if (!loadOptionFile(job.inputPath)) throw makeError(ErrorCode::OptionsFileMissing);
+      return 0;
+    case Action::OpenDialogThenConvert:
+    case Action::SaveDialogThenConvert:
+      std::fputs("vltrx: file dialogs need the graphical interface; give the paths on the command line.\n", stderr);
+      return 1;
+    case Action::Convert:
+      return convert(job, options, ui);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int exitStatusFor(int code) {
+  int status = code & 0xFF;
+  if (status == 0 && code != 0) status = 255;
+  return status;
+}
+
+int runProgram(const std::vector<std::string>& args, Ui& ui) {
+  ConversionJob job;
+  try {
+    SettingsKey& key = settingsKey();
+    key.create(kProgramKeyPath, SettingsKey::Access::Full);
+    prescanArguments(args, job);
+    ui.setQuiet(job.noDialog);
+
+    // A first start (no "Version" yet) stores every format's default options,
+    // as an installation would, so that option files carry them.
+    uint32_t storedVersion = 0;
+    bool firstStart = !key.readDword("Version", storedVersion, 0);
+    key.writeDword("Version", static_cast<uint32_t>(kProgramVersion));
+    chooseLanguage(args, job.guiRequested);
+    std::error_code ec;
+    std::filesystem::create_directories(platform::tempPath() / "Trx_Temp", ec);
+    buildFormatList(FormatDirection::Import);
+    buildFormatList(FormatDirection::Export);
+    publishFormatList(key, FormatDirection::Import);
+    publishFormatList(key, FormatDirection::Export);
+    // "-default:<name>" loads the saved settings as without it.
+    AllFormatOptions& options = formatOptions();
+    options.loadAll(key, job.loadSavedSettings);
+    if (firstStart) {
+      AllFormatOptions defaults;
+      defaults.loadAll(key, false);
+      defaults.saveAll(key);
+    }
+    if (job.loadSavedSettings) key.readString("PointID_Prefix", job.pointIdPrefix, "#");
+
+    if (job.versionQuery) {
+      printOut(std::string("vltrx ") + kVersionText);
+      return kProgramVersion;
+    }
+    if (args.size() < 2) {
+      printOut(usageText());
+      return 1;
+    }
+    int result = parseArguments(args, job, options);
+    if (result > 0) {
+      printOut(job.output);
+      return result;
+    }
+    ui.setQuiet(job.noDialog);
+    return dispatch(job, options, ui);
+  } catch (const CError& e) {
+    std::string line = text(17) + " " + std::to_string(e.code()) + ": " + e.message();
+    std::fprintf(stderr, "%s\n", line.c_str());
+    ui.closeProgress();
+    ui.errorBox(line, text(0));
+    return e.code();
+  } catch (const ExitRequest& r) {
+    ui.closeProgress();
+    return r.code;
+  } catch (const std::bad_alloc&) {
+    CError e = makeError(ErrorCode::StorageExceeded);
+    std::fprintf(stderr, "%s %i: %s\n", text(17).c_str(), e.code(), e.message().c_str());
+    return e.code();
+  }
+}
+
+}  // namespace vltrx
