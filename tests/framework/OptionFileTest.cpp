@@ -292,3 +292,32 @@ TEST(OptionFile, ExpandsEnvironmentReferences) {
 
 }  // namespace
 }  // namespace vltrx
+
+namespace vltrx {
+namespace {
+
+TEST(OptionFileFixtures, EveryFixtureLoadsAndTheSampleHoldsItsValues) {
+  test::Sandbox box;
+  for (const auto& entry : std::filesystem::directory_iterator(VLTRX_TEST_DATA "/trxopt")) {
+    SCOPED_TRACE(entry.path().filename().string());
+    EXPECT_TRUE(loadOptionFile(entry.path()));
+  }
+  test::Sandbox fresh;
+  ASSERT_TRUE(loadOptionFile(VLTRX_TEST_DATA "/trxopt/all-forms.trxopt"));
+  SettingsKey key;
+  ASSERT_TRUE(key.create(kProgramKeyPath));
+  std::string s;
+  uint32_t n = 0;
+  EXPECT_TRUE(key.readString("XML_In_ScaleFactor", s, ""));
+  EXPECT_EQ(s, "1.0000000000");
+  EXPECT_TRUE(key.readDword("CSV_Out_Swap", n, 0));
+  EXPECT_EQ(n, 255u);
+  EXPECT_TRUE(key.readString("CSV_Out_Path", s, ""));
+  EXPECT_EQ(s, "C:\\data\\\"x\"");
+  EXPECT_FALSE(key.readString("DXF_Blob", s, ""));
+  EXPECT_FALSE(key.userStore()->read(kProgramKeyPath, "DXF_Approx"));
+  EXPECT_TRUE(key.machineStore()->read(kProgramKeyPath, "DXF_Approx"));
+}
+
+}  // namespace
+}  // namespace vltrx

@@ -162,7 +162,7 @@ TEST(SettingsStore, DamagedFilesAreUnavailableOrFailQuietly) {
 
 TEST(SettingsStore, ConcurrentProcessesLoseNoWrite) {
   vltrx::test::Sandbox box;
-  ASSERT_NE(SettingsStore::open(box.userSettings(), Mode::Create), nullptr);
+  // The writers also race to create the database.
   constexpr int kWriters = 3;
   constexpr int kValues = 150;
   std::vector<pid_t> children;
