@@ -1,2 +1,0 @@
-// Keeps the library non-empty until its first unit lands.
-namespace vltrx { void placeholderFormats() {} }
