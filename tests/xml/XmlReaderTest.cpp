@@ -139,7 +139,9 @@ TEST(XmlReader, MalformedDocumentsGiveTheirCodeAndLine) {
     EXPECT_TRUE(pendingDetail().set);
     EXPECT_EQ(pendingDetail().code, c.code);
     EXPECT_EQ(pendingDetail().line, c.line);
-    if (c.detail) EXPECT_EQ(pendingDetail().text, c.detail);
+    if (c.detail) {
+      EXPECT_EQ(pendingDetail().text, c.detail);
+    }
   }
 }
 
@@ -307,7 +309,9 @@ TEST(XmlReader, FileInputAcrossBlockBoundaries) {
   for (Case c : {Case{1, 3000}, Case{7, 3000}, Case{XmlReader::kReadBlockSize, 80000}}) {
     SCOPED_TRACE(c.block);
     std::string doc = makeDoc(c.count);
-    if (c.block == XmlReader::kReadBlockSize) ASSERT_GT(doc.size(), 3u * c.block);
+    if (c.block == XmlReader::kReadBlockSize) {
+      ASSERT_GT(doc.size(), 3u * c.block);
+    }
     std::filesystem::path file = dir / ("doc" + std::to_string(c.block) + ".xml");
     { std::ofstream(file, std::ios::binary) << doc; }
 
@@ -326,7 +330,9 @@ TEST(XmlReader, FileInputAcrossBlockBoundaries) {
     EXPECT_EQ(total, doc.size());
     // The reader stops after the root's end tag; the final CR LF may stay unread.
     EXPECT_GE(lastDone + c.block + 2, doc.size());
-    if (c.block == XmlReader::kReadBlockSize) EXPECT_EQ(calls, static_cast<int>(doc.size() / c.block) + 1);
+    if (c.block == XmlReader::kReadBlockSize) {
+      EXPECT_EQ(calls, static_cast<int>(doc.size() / c.block) + 1);
+    }
   }
 }
 

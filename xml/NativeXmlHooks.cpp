@@ -1,0 +1,39 @@
+// Default text conversion of the native format: UTF-8 in the store, the
+// file's code page on disk, with a fast path for plain ASCII text.
+#include "xml/NativeXmlHooks.h"
+
+#include "platform/CodePage.h"
+
+namespace vltrx {
+namespace {
+
+bool isAscii(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+}  // namespace
+
+NativeXmlCallback::NativeXmlCallback(uint32_t codePage)
+    : m_codePage(codePage), m_asciiCompatible(platform::isAsciiCompatible(codePage)) {}
+
+void NativeXmlCallback::convertToStore(std::string& text) {
+  // Most names and comments are ASCII; they need no trip through iconv.
+  if (m_asciiCompatible && isAscii(text)) return;
+  if (platform::toUtf8(text, m_codePage, m_scratch)) text.swap(m_scratch);
+}
+
+void NativeXmlCallback::convertToFile(std::string& text) {
+  if (m_asciiCompatible && isAscii(text)) return;
+  if (platform::fromUtf8(text, m_codePage, m_scratch)) text.swap(m_scratch);
+}
+
+std::string_view cutUtf8(std::string_view text, size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  size_t n = maxBytes;
+  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+  return text.substr(0, n);
+}
+
+}  // namespace vltrx
