@@ -6,6 +6,7 @@
 #include "core/MeasurementTree.h"
 #include "core/MeasurementTypes.h"
 #include "core/MessageTable.h"
+#include "core/RecordStore.h"
 #include "core/Sink.h"
 #include "core/Staging.h"
 #include "formats/CsvReader.h"
@@ -657,6 +658,20 @@ TEST_F(CsvTest, WriterTextsNeverBreakLines) {
   EXPECT_NE(out.find("\r\n1;0.5000;0.0000;0.0000;\"wall, \";\"two  lines 5;1;2\";open;;\r\n"), std::string::npos);
   resetMeasurementStore();
   EXPECT_EQ(pointCount(read(out)), 1u);
+}
+
+TEST_F(CsvTest, CategoryListInForce) {
+  resetRecordStore();
+  TableCategories& active = activeTableCategories();
+  // The polygon's categories are read before the point's: KERB comes first.
+  LineReader lines(MemoryInput{"1;0.5;0;0;\"Wall, kerb\";;open;\"KERB,Fence\"\n2;1.5;0;0;\"wall\"\n"});
+  BlockId layout = readCsvLines(lines, rootFolder(), "plan", {}, active, ui);
+  StringSink sink;
+  writeCsvLayout(layout, sink, {}, active, ui);
+  EXPECT_NE(sink.str().find("\r\n1;0.5000;0.0000;0.0000;\"KERB, Wall\";;open;\"KERB, Fence\";\r\n2;1.5000;0.0000;0.0000;\"Wall\";\r\n"),
+            std::string::npos)
+      << sink.str();
+  resetRecordStore();
 }
 
 // --- round trips -------------------------------------------------------------------
