@@ -5,6 +5,7 @@ set -euo pipefail
 BUILD=${1:-build-bench}
 BENCHES=(
   store_bench
+  native_xml_bench
 )
 
 for b in "${BENCHES[@]}"; do
