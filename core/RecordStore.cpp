@@ -259,9 +259,14 @@ int copyCurrentCategoryList(BlockId& list) {
     reinterpret_cast<CategoryEntry*>(bs.elements(list))->name[1] = 0;
     return 0;
   }
-  // A fresh list: the root and the folders of own and received categories.
-  // Their names are empty; the letters at position 1 only tell them apart
-  // in a memory dump.
+  return newCategoryList(list);
+}
+
+int newCategoryList(BlockId& list) {
+  // The root and the folders of own and received categories. Their names
+  // are empty; the letters at position 1 only tell them apart in a dump.
+  BlockStore& bs = blockStore();
+  list = 0;
   if (int rc = bs.insert(list, ElementType::CategoryEntry, 0, 3); rc < 0) return rc;
   auto* e = reinterpret_cast<CategoryEntry*>(bs.elements(list));
   e[0].subtree = 2;

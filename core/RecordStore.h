@@ -129,6 +129,10 @@ struct CategoryListView {
 /// with bit 6 cleared is 7; empty when there is none.
 CategoryListView currentCategoryList();
 
+/// A new fresh category list: the root (subtree 2) and two folders with
+/// empty names, the user's own categories and the received ones. 0 or -602.
+int newCategoryList(BlockId& list);
+
 /// A new typed array (88-byte entries) with a copy of the current list, byte
 /// 1 of the root entry's name set to 0. Without a current list of at least 3
 /// entries a fresh list is made: the root (subtree 2) and two empty folders,
