@@ -95,7 +95,7 @@ class Conversion {
   void readFile(const fs::path& file, BlockId parent);
   void applyScaleAndSwap();
   void writeOutput();
-  void writeLayout(BlockId layout, const fs::path& target, FormatType type);
+  void writeLayout(BlockId layout, const fs::path& target, FormatType type, bool wholeTree);
   std::vector<std::pair<BlockId, fs::path>> layoutsWithPaths() const;
 
   ConversionJob& m_job;
@@ -239,7 +239,7 @@ std::vector<std::pair<BlockId, fs::path>> Conversion::layoutsWithPaths() const {
   return out;
 }
 
-void Conversion::writeLayout(BlockId layout, const fs::path& target, FormatType type) {
+void Conversion::writeLayout(BlockId layout, const fs::path& target, FormatType type, bool wholeTree) {
   const FormatDriver* driver = formatDriver(type);
   if (!driver || !driver->write) throw makeError(ErrorCode::UnknownDataFormat, m_job.outputFormatName);
   m_ui.resetProgress();
@@ -251,6 +251,7 @@ void Conversion::writeLayout(BlockId layout, const fs::path& target, FormatType 
   ConversionContext context{m_job, m_options, m_ui};
   context.inputFormat = m_in;
   context.outputFormat = type;
+  context.wholeTree = wholeTree;
   driver->write(layout, sink, context);
   sink.commit();
 }
@@ -270,19 +271,19 @@ void Conversion::writeOutput() {
       fs::create_directories(target.parent_path(), mk);
       if (mk || !fs::is_directory(target.parent_path(), mk))
         throw makeError(ErrorCode::CannotCreateFolder, target.parent_path().string());
-      writeLayout(layout, target, m_out);
+      writeLayout(layout, target, m_out, false);
       written.push_back(target);
     }
   } else {
     if (layouts.size() != 1) throw makeError(ErrorCode::SingleLayoutRequired);
-    writeLayout(layouts[0].first, m_outputPath, m_out);
+    writeLayout(layouts[0].first, m_outputPath, m_out, true);
     written.push_back(m_outputPath);
   }
   if (m_job.xmlCopy && m_out != kFormatXml) {
     for (size_t i = 0; i < written.size(); ++i) {
       fs::path copy = written[i];
       copy.replace_extension(".xml");
-      writeLayout(layouts[i].first, copy, kFormatXml);
+      writeLayout(layouts[i].first, copy, kFormatXml, !toFolder);
     }
   }
 }

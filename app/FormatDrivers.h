@@ -27,6 +27,8 @@ struct ConversionContext {
   /// The output format tolerates duplicate point numbers, so readers skip
   /// the -907 failure of the final check.
   bool acceptDuplicateIds = false;
+  /// The output is one file for the whole tree (not one file per layout).
+  bool wholeTree = false;
 };
 
 /// Reads file into the store below parent (a SubFolder); the reader creates

@@ -11,6 +11,7 @@
 #include "framework/SettingsKey.h"
 #include "platform/Paths.h"
 #include "ui/Ui.h"
+#include "xml/CategoryStore.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -117,6 +118,11 @@ int runProgram(const std::vector<std::string>& args, Ui& ui) {
     buildFormatList(FormatDirection::Export);
     publishFormatList(key, FormatDirection::Import);
     publishFormatList(key, FormatDirection::Export);
+    // No installer runs here: the first start creates the category folders.
+    {
+      SettingsKey categories = openCategorySettings(true);
+      ensureCategoryFolders(categories);
+    }
     // "-default:<name>" loads the saved settings as without it.
     AllFormatOptions& options = formatOptions();
     options.loadAll(key, job.loadSavedSettings);

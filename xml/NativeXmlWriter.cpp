@@ -43,7 +43,7 @@ TreeSummary summarize(BlockId root) {
   TreeSummary s;
   int rc = visit(root, [&](BlockId node, int phase) {
     if (phase == 2) return 1;
-    if (node != root) ++s.elements;
+    if (node != root || phase == 0) ++s.elements;
     if (phase == 1) return 1;
     uint32_t nPolygons = polygonCount(node);
     uint32_t nPoints = pointCount(node);
@@ -85,7 +85,8 @@ class NativeWriter {
 
   void writeTree(BlockId root) {
     int rc = visit(root, [&](BlockId node, int phase) {
-      if (node == root) return 1;
+      // The root folder itself is not written; a layout given as the root is.
+      if (node == root && phase != 0) return 1;
       if (phase == 0) {
         writeLayout(node);
       } else if (phase == 1) {
@@ -239,7 +240,7 @@ class NativeWriter {
 
 void writeNativeXml(Sink& sink, BlockId root, PreferredSystem system, Ui& ui, NativeXmlCallback& callback,
                     NativeCategoryHooks* categories) {
-  if (!isSubFolder(root)) throw makeError(ErrorCode::InvalidBlockId);
+  if (!isSubFolder(root) && !isLayout(root)) throw makeError(ErrorCode::InvalidBlockId);
   TreeSummary summary = summarize(root);
   if (summary.beyondLimit && !ui.quiet()) ui.warningDialog(coordinateWarning());
 

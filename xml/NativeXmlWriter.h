@@ -16,7 +16,8 @@ class Ui;
 /// Points whose x or y exceeds this many metres raise the coordinate warning.
 constexpr double kNativeCoordinateLimit = 10000.1;
 
-/// Writes the tree below root (root itself is not written) as a native XML
+/// Writes the tree below root (root itself is not written; a layout given as
+/// root is written alone) as a native XML
 /// document: prolog, root element version "2.12", category_ref for the
 /// categories in use (when categories is given), measurements. Before writing,
 /// a point with x or y above 10000.1 m shows warning text 121 (Cancel throws
