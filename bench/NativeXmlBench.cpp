@@ -80,7 +80,9 @@ BlockId generate(uint32_t n) {
     p.y = 5600.0 + (i / 1000) * 0.9876;
     p.z = 350.0 + (i % 97) * 0.01;
     if (i % 10 == 0) {
-      setText(p, PointText::Name, "P" + std::to_string(i));
+      std::string name(1, 'P');
+      name += std::to_string(i);
+      setText(p, PointText::Name, name);
       setText(p, PointText::Comment, "kerb & gutter");
       setCategories(p, cats);
     }

@@ -56,7 +56,11 @@ FileSink::FileSink(const std::filesystem::path& target, size_t bufferSize) : Sin
   // crosses a file system. O_EXCL with a fresh name per attempt; mode 0666
   // lets the umask decide the permissions, as for any newly created file.
   std::filesystem::path folder = target.parent_path();
-  std::string base = "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-";
+  std::string base(".");
+  base += target.filename().string();
+  base += ".tmp-";
+  base += std::to_string(::getpid());
+  base += '-';
   for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
     m_temp = folder / (base + std::to_string(g_tempCounter.fetch_add(1)));
     m_fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
