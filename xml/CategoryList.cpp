@@ -107,6 +107,21 @@ bool equalNamesIgnoreCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+const CategoryEntry* findActiveCategory(uint16_t id) {
+  static std::vector<int32_t> index;
+  static uint64_t builtFor = ~uint64_t(0);
+  const RecordStore& rs = recordStore();
+  CategorySpan list = categoryEntries(currentCategoryList());
+  if (builtFor != rs.generation()) {
+    index.assign(65536, -1);
+    for (uint32_t k = list.size(); k-- > 0;)
+      if (!list[k].isFolder()) index[list[k].id] = int32_t(k);  // backwards: the first entry wins
+    builtFor = rs.generation();
+  }
+  const int32_t k = index[id];
+  return (id == 0 || k < 0) ? nullptr : &list[uint32_t(k)];
+}
+
 uint32_t subtreeEnd(CategorySpan list, uint32_t i) {
   const uint64_t end = uint64_t(i) + list[i].span();
   return end > list.size() ? uint32_t(list.size()) : uint32_t(end);

@@ -31,6 +31,12 @@ inline constexpr int kNoEntry = -1;
 /// Byte-wise comparison with ASCII letters folded to lower case.
 bool equalNamesIgnoreCase(std::string_view a, std::string_view b);
 
+/// The first category of the list in force with this id, or null. Answers
+/// from an index rebuilt only when the list in force has changed, so that
+/// writers may ask once per point. The entry lives in the record store: the
+/// pointer is valid until the next change of the list in force.
+const CategoryEntry* findActiveCategory(uint16_t id);
+
 /// Index one past the last entry of the subtree of entry i (clipped to the
 /// list, so that a damaged count never leads outside it).
 uint32_t subtreeEnd(CategorySpan list, uint32_t i);

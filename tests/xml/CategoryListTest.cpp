@@ -103,6 +103,15 @@ TEST_F(CategoryListTest, FindComparesWithinClass) {
   EXPECT_EQ(findCategoryByName(view(), "pid"), 7);
   EXPECT_EQ(findCategoryById(view(), 5), 6);
   EXPECT_EQ(findCategoryById(view(), 0), kNoEntry);
+  // The same lookup on the list in force, before and after a change.
+  EXPECT_EQ(findActiveCategory(5), nullptr);
+  ASSERT_EQ(commitCategoryList(list), 0);
+  ASSERT_NE(findActiveCategory(5), nullptr);
+  EXPECT_EQ(findActiveCategory(5)->nameView(), "KERB");
+  EXPECT_EQ(findActiveCategory(0), nullptr);
+  add(1, makeCategoryEntry("Pid first", 10500));
+  ASSERT_EQ(commitCategoryList(list), 0);
+  EXPECT_EQ(findActiveCategory(10500)->nameView(), "Pid first");
 }
 
 TEST_F(CategoryListTest, BuiltInCategoriesAreAddedOnceBelowRoot) {
