@@ -30,6 +30,7 @@
 #include "framework/AllFormatOptions.h"
 #include "ui/Ui.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <functional>
@@ -59,7 +60,7 @@ constexpr double kFractionLimit = 1e-7;
 // First and last point of a polygon closer than this in x, y and z are one.
 constexpr double kClosureTolerance = 5e-5;
 // Staged points after which finished polygons are committed.
-constexpr size_t kCommitBatchPoints = 64 * 1024;
+constexpr size_t kCommitBatchPoints = 16 * 1024;
 // Lines between two progress reports (the view throttles to 100 ms itself).
 constexpr uint32_t kProgressLines = 16 * 1024;
 // Distinct category fields whose ids are remembered.
@@ -157,16 +158,9 @@ class CsvLineReader {
     parseLeadingDouble(f[kHeight], height, decimal);
     m_pointRead = true;
 
-    StagedPoint point;
-    if (m_system == PreferredSystem::Xyz) {
-      point.x = first;
-      point.y = second;
-    } else {
-      point.x = second;
-      point.y = first;
-    }
-    point.z = height;
-    if (hasFraction(point.x) || hasFraction(point.y)) m_fraction = true;
+    double x = first, y = second;
+    if (m_system != PreferredSystem::Xyz) std::swap(x, y);
+    if (hasFraction(x) || hasFraction(y)) m_fraction = true;
 
     std::string_view idText;
     if (m_ids.needsText()) {
@@ -174,23 +168,28 @@ class CsvLineReader {
       idText = m_idText;
     }
     const TablePointIds::Result id = m_ids.assign(f[kId], idText, m_ui);
-    point.sourceNumber = static_cast<int32_t>(id.number);
 
     startGroupIfNeeded(f);
 
+    StagedPolygon& group = m_plan.polygons.back();
+    // A polygon record counts its points in 16 bits; fail before staging
+    // more of a polygon that can never be stored.
+    if (group.points.size() > kMaxPolygonPoints) throw makeError(ErrorCode::StorageExceeded);
+    // Built in place: most points carry no text and no category, so this
+    // allocates nothing beyond the vector's own growth.
+    StagedPoint& point = group.points.emplace_back();
+    point.x = x;
+    point.y = y;
+    point.z = height;
+    point.sourceNumber = static_cast<int32_t>(id.number);
+    point.indexInPolygon = static_cast<uint32_t>(group.points.size() - 1);
+    ++m_staged;
     if (id.keepName) point.name = idText;
     if (!f[kPointCategories].empty()) categoriesOf(f[kPointCategories], point.categories);
     if (id.idAsComment)
       point.comment = idText;
     else if (!f[kPointComment].empty())
       decodeField(f[kPointComment], m_settings.codePage, point.comment);
-
-    StagedPolygon& group = m_plan.polygons.back();
-    // A polygon record counts its points in 16 bits; fail before staging
-    // more of a polygon that can never be stored.
-    if (group.points.size() > kMaxPolygonPoints) throw makeError(ErrorCode::StorageExceeded);
-    point.indexInPolygon = static_cast<uint32_t>(group.points.size());
-    group.points.push_back(std::move(point));
     ++m_staged;
   }
 

@@ -18,11 +18,13 @@
 #include "platform/CodePage.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace vltrx {
@@ -30,6 +32,7 @@ namespace vltrx {
 namespace {
 
 constexpr size_t kBufferBytes = 4u << 20;
+constexpr size_t kHugePage = 2u << 20;
 static_assert(kBufferBytes > kMaxLineBytes + 1, "a cut line and its CR must fit the buffer with room to read");
 
 constexpr char kWsCode = 11;
@@ -65,7 +68,16 @@ LineReader::LineReader(const std::filesystem::path& file) : m_file(file) {
     ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   }
   m_capacity = kBufferBytes;
-  m_buffer = std::make_unique_for_overwrite<char[]>(m_capacity);
+  // Aligned to huge pages and marked for them: first-touch page faults are
+  // expensive on virtual machines (1,024 small pages for this buffer).
+  void* buffer = std::aligned_alloc(kHugePage, m_capacity);
+  if (!buffer) {
+    ::close(m_fd);
+    m_fd = -1;
+    throw makeError(ErrorCode::StorageExceeded);
+  }
+  ::madvise(buffer, m_capacity, MADV_HUGEPAGE);
+  m_buffer.reset(static_cast<char*>(buffer));
   m_pos = m_end = m_buffer.get();
 }
 
@@ -247,8 +259,9 @@ const char* FieldTokenizer::field(const char* p, const char* end, size_t index, 
     }
     return slowField(p, end, index, out);
   }
-  const char* q = static_cast<const char*>(std::memchr(p, m_delimiter, static_cast<size_t>(end - p)));
-  if (!q) q = end;
+  // Fields are short: a plain loop beats a call to memchr here.
+  const char* q = p;
+  while (q < end && *q != m_delimiter) ++q;
   out = finish(std::string_view(p, static_cast<size_t>(q - p)));
   return q == end ? nullptr : q + 1;
 }

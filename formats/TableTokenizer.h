@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <span>
@@ -61,7 +62,10 @@ class LineReader {
 
   int m_fd = -1;
   std::filesystem::path m_file;
-  std::unique_ptr<char[]> m_buffer;
+  struct FreeBuffer {
+    void operator()(char* p) const { std::free(p); }
+  };
+  std::unique_ptr<char, FreeBuffer> m_buffer;
   size_t m_capacity = 0;
   const char* m_pos = nullptr;  // start of the unread bytes
   const char* m_end = nullptr;  // end of the bytes in the buffer

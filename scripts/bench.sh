@@ -6,6 +6,7 @@ BUILD=${1:-build-bench}
 BENCHES=(
   store_bench
   native_xml_bench
+  csv_bench
 )
 
 for b in "${BENCHES[@]}"; do
