@@ -10,10 +10,13 @@
 // Cost per data line: one tokenizer pass over views into the read buffer,
 // three from_chars conversions, and a staged point without heap memory
 // unless the line carries a comment or categories. Category fields repeat a
-// lot, so their ids are cached by the field's bytes. Finished polygons are
-// committed in batches of about 64 Ki points, so the staged copy never
-// holds more than one batch besides the store (a 1 M point file staged
-// whole needs about 170 MB besides the 75 MB it occupies in the store).
+// lot, so their ids are cached by the field's bytes.
+//
+// Finished polygons are committed in batches of about 16 Ki points, so the
+// staged copy never holds more than one batch besides the store. Measured
+// on a 1 M point file (42.5 MB, 78.7 MB in the store): staged whole and
+// committed once, the read peaks at 268 MB and takes 1.1 s of CPU; in
+// batches it peaks at 85 MB and takes 0.6 s (fewer fresh pages to fault in).
 #include "formats/CsvReader.h"
 
 #include "app/FormatDrivers.h"

@@ -2,7 +2,6 @@
 // through the shared category-name parser.
 #include "formats/TableCategories.h"
 
-#include "core/RecordStore.h"
 #include "xml/CategoryList.h"
 
 #include <vector>
@@ -20,10 +19,9 @@ class ActiveTableCategories : public TableCategories {
   }
 
   bool nameOf(uint16_t id, std::string& name) override {
-    const CategorySpan list = categoryEntries(currentCategoryList());
-    const int i = findCategoryById(list, id);
-    if (i == kNoEntry) return false;
-    name.assign(list[static_cast<uint32_t>(i)].nameView());
+    const CategoryEntry* entry = findActiveCategory(id);
+    if (!entry) return false;
+    name.assign(entry->nameView());
     return true;
   }
 
