@@ -143,6 +143,19 @@ TEST_F(CategoryStoreTest, EleventhFolderLevelFails) {
   EXPECT_EQ(textIdForCode(+ErrorCode::TooManyFolderLevels), 57);
 }
 
+TEST_F(CategoryStoreTest, MoreThan1024CategoriesFail) {
+  setFolders();
+  // The two top-level folders, 1015 own and the 7 built-in categories fill
+  // the root.
+  for (int i = 0; i < 1015; ++i)
+    writeText(folder(kMyCategoriesValue) / ("c" + std::to_string(i) + ".vlcat"), categoryText("name=\"c\""));
+  loadActiveCategoryList(key);
+  EXPECT_EQ(categoryEntries(currentCategoryList())[0].subtree, 1024u);
+  writeText(folder(kStandardCategoriesValue) / "one.vlcat", categoryText("id=\"12000\" name=\"one\""));
+  EXPECT_EQ(codeOf([&] { loadActiveCategoryList(key); }), +ErrorCode::CategoryListTooLarge);
+  EXPECT_EQ(textIdForCode(+ErrorCode::CategoryListTooLarge), 64);
+}
+
 TEST_F(CategoryStoreTest, ExportWritesMyCategoriesAsCategoryList) {
   setFolders();
   writeText(folder(kMyCategoriesValue) / "Wall.vlcat", categoryText("name=\"Wall\" color=\"FF0000\""));
