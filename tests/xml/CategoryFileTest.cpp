@@ -147,6 +147,24 @@ TEST(CategoryFileTest, NamesThatWouldBreakTheFileOrItsPath) {
   EXPECT_EQ(categoryFileName("Kerb"), std::filesystem::path("Kerb.vlcat"));
 }
 
+TEST(CategoryFileTest, FileReaderAgreesWithParserAcrossReadBlocks) {
+  // The file reader takes 16 KiB at a time: a CR LF split between two blocks
+  // is one line end, and long lines run over block ends.
+  test::Sandbox box;
+  for (size_t pad : {16367u, 16368u, 16369u, 40000u}) {  // 16368: CR ends the first block
+    SCOPED_TRACE(pad);
+    std::string content = "<?xml?>" + std::string(pad, ' ') + "<velmora\r\n\r\n<category name=\"x\" id=\"10100\"/>\r\n";
+    const auto path = box.tmp() / "Long.vlcat";
+    std::ofstream(path, std::ios::binary) << content;
+    CategoryRecord fromFile, fromMemory;
+    ASSERT_EQ(readCategoryFile(path, fromFile), 0);
+    ASSERT_EQ(parseCategoryFile(content, "Long", fromMemory), 0);
+    EXPECT_EQ(fromFile.name, "x");
+    EXPECT_EQ(fromFile.id, 10100);
+    EXPECT_EQ(fromMemory.id, 10100);
+  }
+}
+
 TEST(CategoryFileTest, UnwritableTargetLeavesNothing) {
   test::Sandbox box;
   CategoryRecord r;
