@@ -3,6 +3,7 @@
 #include "core/Numbers.h"
 
 #include <charconv>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -61,8 +62,23 @@ size_t parseLeadingDouble(std::string_view s, double& value, char decimal) {
     r = std::from_chars(body.data(), body.data() + body.size(), v);
   }
   if (r.ec == std::errc::result_out_of_range) {
-    // strtod gives HUGE_VAL or 0 here; keep the magnitude's intent.
-    v = std::numeric_limits<double>::infinity();
+    // Too large gives infinity, too small gives 0, as strtod does: decide by
+    // the sign of the decimal exponent of the first significant digit.
+    long exponent = 0;
+    size_t epos = body.find_first_of("eE");
+    if (epos != std::string_view::npos) {
+      int64_t e = 0;
+      parseLeadingInt(body.substr(epos + 1), e);
+      exponent = static_cast<long>(std::clamp<int64_t>(e, -100000, 100000));
+    }
+    std::string_view mant = body.substr(0, epos);
+    size_t firstNonZero = mant.find_first_not_of("0.,");
+    size_t intDigits = mant.find(decimal);
+    if (intDigits == std::string_view::npos) intDigits = mant.size();
+    long position = firstNonZero == std::string_view::npos ? 0
+                    : firstNonZero < intDigits ? static_cast<long>(intDigits - firstNonZero)
+                                               : -static_cast<long>(firstNonZero - intDigits - 1);
+    v = position + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
   } else if (r.ec != std::errc()) {
     return 0;
   }

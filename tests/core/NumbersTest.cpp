@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 
 using namespace vltrx;
@@ -12,7 +13,7 @@ TEST(Numbers, LeadingDoubleLikeScanf) {
   const Case cases[] = {
       {"  12.5abc", '.', 6, 12.5}, {"-0.25", '.', 5, -0.25}, {"+3", '.', 2, 3},   {"100,5", ',', 5, 100.5},
       {"100,5", '.', 3, 100},      {"1e3x", '.', 3, 1000},   {"1e", '.', 1, 1},   {".5", '.', 2, 0.5},
-      {"", '.', 0, 0},             {"abc", '.', 0, 0},       {"-", '.', 0, 0},    {"5.", '.', 2, 5},
+      {"", '.', 0, 0},             {"abc", '.', 0, 0},       {"-", '.', 0, 0},    {"5.", '.', 2, 5},   {"1e-400", '.', 6, 0},  {"0.001e-330", '.', 10, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -44,4 +45,12 @@ TEST(Numbers, LeadingIntSaturates) {
   EXPECT_EQ(parseLeadingInt("99999999999999999999999", v), 23u);
   EXPECT_EQ(v, INT64_MAX);
   EXPECT_EQ(parseLeadingInt("x1", v), 0u);
+}
+
+TEST(Numbers, OverflowGivesInfinity) {
+  double v = 0;
+  EXPECT_EQ(parseLeadingDouble("1e400", v), 5u);
+  EXPECT_TRUE(std::isinf(v));
+  EXPECT_EQ(parseLeadingDouble("-1e400", v), 6u);
+  EXPECT_TRUE(std::isinf(v) && v < 0);
 }
