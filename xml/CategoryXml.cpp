@@ -203,8 +203,10 @@ int CategoryXmlHooks::readCategoryList(XmlReader& r) {
   return 0;
 }
 
-int CategoryXmlHooks::readCategoryRef(XmlReader& r, std::vector<uint16_t>& map) {
-  if (map.size() < 1025) map.resize(1025, 0);
+int CategoryXmlHooks::readCategoryRef(XmlReader& r, std::vector<uint16_t>& result) {
+  // The map is handed over only with the committed list, so that it never
+  // names ids of a list that did not come into force.
+  std::vector<uint16_t> map(std::max<size_t>(result.size(), 1025), 0);
   ListCopy list;
   if (int rc = list.make(); rc < 0) return fail(r, rc);
   std::vector<bool> seen(65536, false);
@@ -242,6 +244,7 @@ int CategoryXmlHooks::readCategoryRef(XmlReader& r, std::vector<uint16_t>& map) 
     if ((rc = r.skipRest()) < 0) return rc;
   }
   if (int rc = commitCategoryList(list.id()); rc < 0) return fail(r, rc);
+  result = std::move(map);
   return 0;
 }
 

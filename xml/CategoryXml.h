@@ -51,6 +51,7 @@ class CategoryXmlHooks : public NativeCategoryHooks {
   /// list) and inserted below the received categories when missing.
   /// map[document id] = list id for document ids 1 to 1024. A document id met
   /// twice, 0 or 1025 to 9999 fails with -708; an empty name with -707.
+  /// After an error map and the list in force are as they were.
   int readCategoryRef(XmlReader& reader, std::vector<uint16_t>& map) override;
 
  private:

@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace vltrx {
@@ -186,11 +189,25 @@ TEST_F(CategoryXmlTest, CategoryRefRejectsBadIds) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.body);
     resetRecordStore();
-    std::vector<uint16_t> map;
+    std::vector<uint16_t> map(1025, 0);
     EXPECT_EQ(readRef(c.body, map), c.code);
     EXPECT_TRUE(currentCategoryList().empty());
+    EXPECT_EQ(std::count(map.begin(), map.end(), 0), 1025);
   }
   EXPECT_EQ(textIdForCode(+ErrorCode::InvalidCategoryId), 61);
+}
+
+TEST_F(CategoryXmlTest, FailedCategoryRefLeavesMapEmpty) {
+  // Found by fuzzing: the map named an id of a list that never came into force.
+  std::ifstream in(std::string(VLTRX_TEST_DATA) + "/categories/RefDuplicateIdMap.xml", std::ios::binary);
+  const std::string doc((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(doc.empty());
+  std::vector<uint16_t> map(1025, 0);
+  CategoryXmlHooks hooks;
+  EXPECT_EQ(readElement(doc, "category_ref", [&](XmlReader& r) { return hooks.readCategoryRef(r, map); }),
+            +ErrorCode::InvalidCategoryId);
+  EXPECT_EQ(map[5], 0);
+  EXPECT_TRUE(currentCategoryList().empty());
 }
 
 TEST_F(CategoryXmlTest, WritesCategoryRefForUsedIdsInListOrder) {
