@@ -55,30 +55,45 @@ const BlockStore::Entry* BlockStore::entry(BlockId id) const {
 }
 
 BlockId BlockStore::takeId(bool small) {
+  // The most recently released id among the stacks this kind of block may use.
+  std::vector<FreeId>* candidates[2] = {&m_freeSmall, small ? &m_freeReserved : &m_freeLarge};
   std::vector<FreeId>* stack = nullptr;
-  if (small) {
-    if (!m_freeSmall.empty()) stack = &m_freeSmall;
-  } else if (!m_freeSmall.empty() && !m_freeLarge.empty()) {
-    stack = m_freeSmall.back().stamp > m_freeLarge.back().stamp ? &m_freeSmall : &m_freeLarge;
-  } else if (!m_freeSmall.empty()) {
-    stack = &m_freeSmall;
-  } else if (!m_freeLarge.empty()) {
-    stack = &m_freeLarge;
-  }
+  for (std::vector<FreeId>* c : candidates)
+    if (!c->empty() && (!stack || c->back().stamp > stack->back().stamp)) stack = c;
   if (stack) {
     BlockId id = stack->back().id;
     stack->pop_back();
     return id;
   }
-  // A fresh id from the counter.
+  return freshId(small);
+}
+
+BlockId BlockStore::freshId(bool small) {
+  if (small && (m_counter > kMaxSmallId || m_counter == 0)) {
+    // Plain blocks have used up the open part of the small range: lists take
+    // the reserved ids, whose table entries exist since the counter jumped.
+    if (m_reservedCounter > kMaxSmallId) return 0;
+    return m_reservedCounter++;
+  }
   if (m_counter == 0) return 0;  // all 2^32 ids used
-  if (small && m_counter > kMaxSmallId) return 0;
   try {
     m_entries.emplace_back();
   } catch (const std::bad_alloc&) {
     return 0;
   }
   BlockId id = m_counter++;
+  if (m_counter == kFirstReservedId) {
+    // Step over the reserved range; its entries stay empty until
+    // allocateSmall hands the ids out.
+    try {
+      m_entries.resize(kMaxSmallId + 1 - kFirstId);
+    } catch (const std::bad_alloc&) {
+      m_entries.pop_back();
+      --m_counter;
+      return 0;
+    }
+    m_counter = kMaxSmallId + 1;
+  }
   return id;
 }
 
@@ -86,7 +101,12 @@ void BlockStore::releaseId(BlockId id) {
   FreeId f{id, ++m_stamp};
   // A failed push only loses the id for reuse, never a block.
   try {
-    (id <= kMaxSmallId ? m_freeSmall : m_freeLarge).push_back(f);
+    if (id > kMaxSmallId)
+      m_freeLarge.push_back(f);
+    else if (id >= kFirstReservedId)
+      m_freeReserved.push_back(f);
+    else
+      m_freeSmall.push_back(f);
   } catch (const std::bad_alloc&) {
   }
 }
@@ -156,8 +176,10 @@ void BlockStore::clear() {
   std::vector<Entry>().swap(m_entries);
   std::vector<FreeId>().swap(m_freeSmall);
   std::vector<FreeId>().swap(m_freeLarge);
+  std::vector<FreeId>().swap(m_freeReserved);
   m_stamp = 0;
   m_counter = kFirstId;
+  m_reservedCounter = kFirstReservedId;
   m_live = 0;
 }
 

@@ -90,6 +90,10 @@ class BlockStore {
   static constexpr BlockId kFirstId = 257;
   /// Highest id that fits the 16-bit categories field of a record.
   static constexpr BlockId kMaxSmallId = 0xFFFF;
+  /// First id of the top range of small ids that only allocateSmall hands out
+  /// (the 16,384 ids 49152..65535), so category lists still find an id after
+  /// plain blocks (texts, values) have used up the rest of the small range.
+  static constexpr BlockId kFirstReservedId = 0xC000;
 
   BlockStore() = default;
   ~BlockStore();
@@ -98,11 +102,13 @@ class BlockStore {
 
   // --- blocks --------------------------------------------------------------
   /// A new zero-filled block of size bytes. Takes the most recently released
-  /// id, else the next counter value. Returns 0 when memory or ids run out.
+  /// id, else the next counter value; ids of the reserved small range
+  /// (kFirstReservedId..0xFFFF) are skipped. Returns 0 when memory or ids run out.
   BlockId allocate(uint32_t size);
   /// Like allocate, but the id is at most 0xFFFF and its low 16 bits are not
   /// 0, so it fits a 16-bit record field: the most recently released such id,
-  /// else the counter while it is still small. Returns 0 when none is left.
+  /// else the counter while it is still below the reserved range, else the
+  /// next reserved id. Returns 0 when none is left.
   BlockId allocateSmall(uint32_t size);
   /// Gives the block the new total size: the common part is kept, a new tail
   /// is zero. 0, -613 for an unknown id, -602 when memory runs out (the block
@@ -160,6 +166,7 @@ class BlockStore {
   Entry* entry(BlockId id);
   const Entry* entry(BlockId id) const;
   BlockId takeId(bool small);
+  BlockId freshId(bool small);
   void releaseId(BlockId id);
 
   // Table indexed directly by id - kFirstId. It covers every id the counter has
@@ -169,11 +176,16 @@ class BlockStore {
   std::vector<Entry> m_entries;
   // Released ids, split by whether they fit 16 bits; the stamps make the pair
   // behave as the single most-recently-released-first stack for allocate(),
-  // while allocateSmall() can reuse small ids directly.
+  // while allocateSmall() can reuse small ids directly. Released ids of the
+  // reserved range go back to allocateSmall() only.
   std::vector<FreeId> m_freeSmall;
   std::vector<FreeId> m_freeLarge;
+  std::vector<FreeId> m_freeReserved;
   uint64_t m_stamp = 0;
+  // The counter runs from 257 to kFirstReservedId - 1 and then jumps to
+  // 0x10000; the reserved range has a counter of its own.
   BlockId m_counter = kFirstId;
+  BlockId m_reservedCounter = kFirstReservedId;
   size_t m_live = 0;
 };
 

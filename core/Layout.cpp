@@ -3,6 +3,7 @@
 #include "core/Layout.h"
 
 #include "core/CError.h"
+#include "core/CategoryLists.h"
 #include "core/Numbers.h"
 
 #include <algorithm>
@@ -27,8 +28,13 @@ int replaceText(Record& record, Field Record::*field, std::string_view text) {
   return rc;
 }
 
+// List blocks are shared by every record with the same set: dropping one
+// gives up this record's reference (see CategoryLists.h).
 void releaseList(uint16_t& field, uint8_t& isList) {
-  if (isList && field) store().free(field);
+  if (isList && field) {
+    BlockId list = field;
+    releaseCategoryList(list);
+  }
   field = 0;
   isList = 0;
 }
@@ -63,27 +69,13 @@ int storeSet(uint16_t& field, uint8_t& isList, std::span<const uint16_t> input) 
     field = set.empty() ? 0 : set[0];
     return 0;
   }
-  const uint32_t n = static_cast<uint32_t>(set.size());
-  if (isList && field && store().count(field) == n && store().size(field) >= kArrayHeader + 2 * n) {
-    std::memcpy(store().elements(field), set.data(), 2 * n);
-    return 0;
-  }
-  releaseList(field, isList);
-  // The field is 16 bits wide: the list needs an id below 65536 (with low
-  // 16 bits not 0). allocateSmall reuses released small ids first, so long
-  // runs that replace sets do not use them up.
-  BlockId id = store().allocateSmall(kArrayHeader + 2 * n);
-  if (id == 0) return +ErrorCode::StorageExceeded;
-  if (id > BlockStore::kMaxSmallId || (id & 0xFFFF) == 0) {
-    store().free(id);
-    return +ErrorCode::StorageExceeded;
-  }
-  uint8_t* p = store().pointer(id);
-  std::memcpy(p, &n, 4);
-  std::memcpy(p + kArrayHeader, set.data(), 2 * n);
-  field = static_cast<uint16_t>(id);
-  isList = 1;
-  return 0;
+  // Two or more ids: a list block, shared with the records that hold the
+  // same set. Its id fits the 16-bit field.
+  BlockId list = isList ? field : 0;
+  int rc = assignCategoryList(list, set);
+  field = static_cast<uint16_t>(list);
+  isList = list ? 1 : 0;
+  return rc;
 }
 
 template <typename Record>

@@ -92,7 +92,8 @@ MPoint* points(BlockId layout);
 /// Inserts an all-zero MPolygon with the given point count at index.
 /// 0; -613 for an unknown layout or an index beyond the count; -602.
 int addPolygon(BlockId layout, uint32_t index, int16_t pointCount);
-/// Inserts a copy of record at index of the point array.
+/// Inserts a copy of record at index of the point array. The layout takes
+/// over the text, list and value blocks the record refers to.
 int addPoint(BlockId layout, uint32_t index, const MPoint& record);
 /// Inserts copies of all records at index with one resize of the array.
 int addPolygons(BlockId layout, uint32_t index, std::span<const MPolygon> records);
@@ -156,9 +157,11 @@ CategoryIds categoryIds(const MPoint& point);
 CategoryIds categoryIds(const MPolygon& polygon);
 
 /// Replaces the record's category set. Empty: field 0, flag 0; one id: the id,
-/// flag 0; more: a u16 typed array whose id fits 16 bits, flag 1 (the old list
-/// is reused in place when it has as many ids, else freed). The set is sorted
-/// and made distinct first. 0, or -602 when no list id below 65536 is free.
+/// flag 0; more: a u16 typed array whose id fits 16 bits, flag 1. Records with
+/// the same set share one list block (CategoryLists.h): the old list loses a
+/// reference and is freed with its last one; a list the record holds alone is
+/// rewritten in place when it has as many ids. The set is sorted and made
+/// distinct first. 0, or -602 when no list id below 65536 is free.
 int setCategories(MPoint& point, std::span<const uint16_t> set);
 int setCategories(MPolygon& polygon, std::span<const uint16_t> set);
 

@@ -3,6 +3,7 @@
 #include "core/MeasurementTree.h"
 
 #include "core/CError.h"
+#include "core/CategoryLists.h"
 #include "core/Layout.h"
 #include "core/MeasurementTypes.h"
 
@@ -77,6 +78,7 @@ BlockId rootFolder() {
 }
 
 void resetMeasurementStore() {
+  resetCategoryLists();
   blockStore().clear();
   g_root = 0;
   setPreferredSystem(PreferredSystem::Xyz);

@@ -117,10 +117,10 @@ TEST_F(StagingTest, CommitFailureKeepsWhatWasStoredBefore) {
   EXPECT_EQ(pointCount(layout), 1u);
   EXPECT_EQ(blockStore().blockCount(), blocks);
 
-  // A list id that does not fit 16 bits fails in the middle of the plan:
+  // With no id below 65536 left for a list, the plan fails in the middle:
   // the polygons before it stay, the rest is gone with its blocks.
   std::vector<BlockId> fill;
-  for (BlockId id; (id = blockStore().allocate(1)) <= BlockStore::kMaxSmallId;) fill.push_back(id);
+  for (BlockId id; (id = blockStore().allocateSmall(1)) != 0;) fill.push_back(id);
   StagedPolygon listed;
   listed.points.push_back(point(2, 2, "gone"));
   listed.points.back().categories = {1, 2};

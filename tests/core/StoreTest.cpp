@@ -92,30 +92,43 @@ TEST_F(StoreTest, UnknownIdsNameNoBlock) {
 }
 
 TEST_F(StoreTest, SmallIdsAreKeptForSixteenBitFields) {
-  // Use up every id below 65536.
-  std::vector<BlockId> ids;
-  for (BlockId id; (id = store.allocate(1)) <= BlockStore::kMaxSmallId;) ids.push_back(id);
-  ASSERT_EQ(ids.size(), 65536u - 257u);
-  EXPECT_EQ(store.allocateSmall(4), 0u);
+  // Plain blocks take the small ids below the reserved range, then jump past it.
+  std::vector<BlockId> plain;
+  BlockId id;
+  while ((id = store.allocate(1)) < BlockStore::kFirstReservedId) plain.push_back(id);
+  ASSERT_EQ(plain.size(), BlockStore::kFirstReservedId - 257u);
+  EXPECT_EQ(id, BlockStore::kMaxSmallId + 1);
 
-  // A list of two categories now has no id that fits its 16-bit field.
+  // A list of two categories still finds an id that fits its 16-bit field.
   MPoint p = blankPoint();
   const uint16_t two[] = {3, 5};
-  EXPECT_EQ(setCategories(p, two), +ErrorCode::StorageExceeded);
-  EXPECT_EQ(p.categories, 0);
-  EXPECT_EQ(p.categoriesIsList, 0);
+  ASSERT_EQ(setCategories(p, two), 0);
+  EXPECT_EQ(p.categories, BlockStore::kFirstReservedId);
+  EXPECT_EQ(p.categoriesIsList, 1);
+
+  // With the reserved ids used up too, a new list cannot be stored.
+  std::vector<BlockId> reserved;
+  while ((id = store.allocateSmall(4)) != 0) reserved.push_back(id);
+  ASSERT_EQ(reserved.size(), BlockStore::kMaxSmallId - BlockStore::kFirstReservedId);
+  MPoint q = blankPoint();
+  const uint16_t three[] = {3, 5, 7};
+  EXPECT_EQ(setCategories(q, three), +ErrorCode::StorageExceeded);
+  EXPECT_EQ(q.categories, 0);
+  EXPECT_EQ(q.categoriesIsList, 0);
 
   // Released small ids go to small allocations even when a large id was
-  // released later; plain allocations still take the most recent one.
+  // released later; plain allocations still take the most recent one, but
+  // never a released reserved id.
   BlockId large = store.allocate(1);
-  store.free(ids[100]);
+  store.free(plain[100]);
   store.free(large);
-  EXPECT_EQ(store.allocateSmall(4), ids[100]);
+  EXPECT_EQ(store.allocateSmall(4), plain[100]);
   EXPECT_EQ(store.allocate(1), large);
-  store.free(ids[200]);
-  ASSERT_EQ(setCategories(p, two), 0);
-  EXPECT_EQ(p.categories, ids[200]);
-  EXPECT_EQ(p.categoriesIsList, 1);
+  store.free(reserved[5]);
+  EXPECT_GT(store.allocate(1), BlockStore::kMaxSmallId);
+  ASSERT_EQ(setCategories(q, three), 0);
+  EXPECT_EQ(q.categories, reserved[5]);
+  EXPECT_EQ(q.categoriesIsList, 1);
 }
 
 // --- typed arrays ------------------------------------------------------------------
