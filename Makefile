@@ -28,5 +28,13 @@ bench: setup
 	cmake --build build-bench -j $(JOBS)
 	scripts/bench.sh build-bench
 
+# libFuzzer on every file parser (clang): FUZZ_SECONDS each, seeds from
+# fuzz/corpus/<name>; new inputs go to build-fuzz/corpus/<name>.
+FUZZ_SECONDS ?= 60
+fuzz: setup
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVLTRX_FUZZ=ON -DVLTRX_TESTS=OFF >/dev/null
+	cmake --build build-fuzz -j $(JOBS)
+	scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
+
 clean:
 	rm -rf $(BUILD) $(CHECK_BUILD) build-bench build-fuzz
