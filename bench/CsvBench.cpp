@@ -8,6 +8,8 @@
 // Usage: csv_bench [points] [folder] [csv]   (default 1000000 points,
 // $TMPDIR; "csv" skips the native XML legs)
 //        csv_bench read <file.csv>           (times reading an existing file)
+// With CSV_BENCH_KEEP set the generated input stays (for a peer tool:
+// ogr2ogr -f CSV out.csv $TMPDIR/csv-bench-in.csv -oo SEPARATOR=SEMICOLON).
 #include "core/CError.h"
 #include "core/Layout.h"
 #include "core/MeasurementTree.h"
@@ -50,7 +52,10 @@ uint64_t generate(const fs::path& path, uint64_t points) {
   std::mt19937_64 random(42);
   std::uniform_real_distribution<double> step(-2.0, 2.0);
   std::uniform_int_distribution<int> length(5, 20);
-  const char* kCategories[] = {"\"Wall\"", "\"Kerb\"", "\"Fence, Wall\"", "\"Tree\"", "\"Manhole\""};
+  // One category on every tenth point, two on every thousandth: a set of
+  // two or more is a list block whose id must fit 16 bits, so a store holds
+  // at most about 65,000 of them.
+  const char* kCategories[] = {"\"Wall\"", "\"Kerb\"", "\"Fence\"", "\"Tree\"", "\"Manhole\""};
   FileSink sink(path);
   sink.write("Velmora CSV Version 2.1\r\nSystem: XYZ\r\n\r\n"
              "Point No.;X;Y;Z;Point Categories;Point Comment;New Poly;Poly Categories;Poly Comment\r\n\r\n");
@@ -70,7 +75,10 @@ uint64_t generate(const fs::path& path, uint64_t points) {
     line.push_back(';');
     appendFixed(line, z, 3);
     line.push_back(';');
-    if (i % 10 == 0) line.append(kCategories[(i / 10) % 5]);
+    if (i % 1000 == 0)
+      line.append("\"Fence, Wall\"");
+    else if (i % 10 == 0)
+      line.append(kCategories[(i / 10) % 5]);
     line.push_back(';');
     if (i % 100 == 0) line.append("\"checked\"");
     if (left == 0) {
@@ -111,18 +119,27 @@ double cpuSeconds() {
   return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-double g_cpuMark = 0;
+// Wall time and CPU time (user + system: less disturbed by other load on
+// the machine) of one step.
+struct Timing {
+  double wall = 0, cpu = 0;
+  Timing operator+(const Timing& o) const { return {wall + o.wall, cpu + o.cpu}; }
+};
 
-// Wall time, throughput on the wall clock, CPU time since the last report
-// (user + system: less disturbed by other load on the machine), peak RSS.
-void report(const char* step, double secs, uint64_t csvBytes) {
-  const double cpu = cpuSeconds();
-  std::printf("%-22s %8.3f s  %8.1f MB/s  cpu %7.3f s (%6.1f MB/s)  peak RSS %8.1f MB\n", step, secs,
-              csvBytes / 1e6 / secs, cpu - g_cpuMark, csvBytes / 1e6 / (cpu - g_cpuMark), peakRssMb());
-  g_cpuMark = cpu;
+class Stopwatch {
+ public:
+  Stopwatch() : m_start(std::chrono::steady_clock::now()), m_cpu(cpuSeconds()) {}
+  Timing elapsed() const { return {seconds(m_start), cpuSeconds() - m_cpu}; }
+
+ private:
+  std::chrono::steady_clock::time_point m_start;
+  double m_cpu;
+};
+
+void report(const char* step, const Timing& t, uint64_t csvBytes) {
+  std::printf("%-22s %8.3f s  %8.1f MB/s  cpu %7.3f s (%6.1f MB/s)  peak RSS %8.1f MB\n", step, t.wall,
+              csvBytes / 1e6 / t.wall, t.cpu, csvBytes / 1e6 / t.cpu, peakRssMb());
 }
-
-void markCpu() { g_cpuMark = cpuSeconds(); }
 
 }  // namespace
 
@@ -130,15 +147,14 @@ int readOnly(const fs::path& file) {
   SilentUi ui;
   ui.setQuiet(true);
   try {
-    markCpu();
-    auto start = std::chrono::steady_clock::now();
+    Stopwatch watch;
     BlockId layout = readCsvFile(file, rootFolder(), {}, activeTableCategories(), ui);
-    report("read CSV", seconds(start), fs::file_size(file));
+    report("read CSV", watch.elapsed(), fs::file_size(file));
     std::printf("  %u points, %u polygons\n", pointCount(layout), polygonCount(layout));
     if (std::getenv("CSV_BENCH_CHECK")) {
-      start = std::chrono::steady_clock::now();
+      Stopwatch again;
       checkPointNumbers(layout);
-      std::printf("  check again %.3f s\n", seconds(start));
+      std::printf("  check again %.3f s\n", again.elapsed().wall);
     }
   } catch (const CError& e) {
     std::fprintf(stderr, "Error %i: %s\n", e.code(), e.message().c_str());
@@ -165,60 +181,56 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long long>(points), size / 1e6, input.c_str(), peakRssMb());
 
     CsvReadSettings readSettings;
-    markCpu();
-    auto start = std::chrono::steady_clock::now();
+    Stopwatch watch;
     BlockId layout = readCsvFile(input, rootFolder(), readSettings, activeTableCategories(), ui);
-    const double csvRead = seconds(start);
+    const Timing csvRead = watch.elapsed();
     report("read CSV", csvRead, size);
     const uint64_t stored = storedBytes(layout);
     std::printf("  %u points, %u polygons, %.1f MB in the store; peak RSS / stored = %.2f\n", pointCount(layout),
                 polygonCount(layout), stored / 1e6, peakRssMb() * 1048576.0 / stored);
 
     CsvWriteSettings writeSettings;
-    markCpu();
-    start = std::chrono::steady_clock::now();
+    watch = Stopwatch();
     {
       FileSink sink(output);
       writeCsvLayout(layout, sink, writeSettings, activeTableCategories(), ui);
       sink.commit();
     }
-    report("write CSV", seconds(start), fs::file_size(output));
+    report("write CSV", watch.elapsed(), fs::file_size(output));
 
     if (argc > 3 && std::string(argv[3]) == "csv") {
-      fs::remove(input);
+      if (!std::getenv("CSV_BENCH_KEEP")) fs::remove(input);
       fs::remove(output);
       return 0;
     }
 
     NativeXmlCallback callback;
-    markCpu();
-    start = std::chrono::steady_clock::now();
+    watch = Stopwatch();
     writeNativeXmlFile(xml, rootFolder(), preferredSystem(), ui, callback, nullptr);
-    const double xmlWrite = seconds(start);
+    const Timing xmlWrite = watch.elapsed();
     report("  write XML", xmlWrite, size);
     report("CSV->XML total", csvRead + xmlWrite, size);
     std::printf("  XML %.1f MB\n", fs::file_size(xml) / 1e6);
 
     resetMeasurementStore();
-    markCpu();
-    start = std::chrono::steady_clock::now();
+    watch = Stopwatch();
     NativeReadResult result = readNativeXml(xml, rootFolder(), {}, ui, callback, nullptr);
-    const double xmlRead = seconds(start);
+    const Timing xmlRead = watch.elapsed();
     report("read XML", xmlRead, size);
-    start = std::chrono::steady_clock::now();
+    watch = Stopwatch();
     {
       FileSink sink(back);
       writeCsvLayout(result.layouts.at(0), sink, writeSettings, activeTableCategories(), ui);
       sink.commit();
     }
-    const double csvWrite = seconds(start);
+    const Timing csvWrite = watch.elapsed();
     report("  then write CSV", csvWrite, fs::file_size(back));
     report("XML->CSV total", xmlRead + csvWrite, fs::file_size(back));
   } catch (const CError& e) {
     std::fprintf(stderr, "Error %i: %s\n", e.code(), e.message().c_str());
     return 1;
   }
-  fs::remove(input);
+  if (!std::getenv("CSV_BENCH_KEEP")) fs::remove(input);
   fs::remove(output);
   fs::remove(xml);
   fs::remove(back);

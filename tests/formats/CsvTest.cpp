@@ -562,6 +562,21 @@ TEST_F(CsvTest, CodePagesAndBadBytes) {
   EXPECT_EQ(rows.points[0].comment, "xy\xEF\xBF\xBD");
 }
 
+TEST_F(CsvTest, BinaryGarbageAroundDataLines) {
+  // Random bytes with NULs and stray quotes around two data lines.
+  CsvReadSettings settings;
+  settings.acceptDuplicateIds = true;
+  settings.codePage = 65001;
+  LineReader lines(fs::path(VLTRX_TEST_DATA) / "csv" / "binary-garbage.csv");
+  BlockId layout = readCsvLines(lines, rootFolder(), "garbage", settings, categories, ui);
+  LayoutRows rows = rowsOf(layout);
+  ASSERT_EQ(rows.points.size(), 2u);
+  EXPECT_EQ(rows.points[0].number, 7u);
+  EXPECT_EQ(rows.points[0].comment, "c\xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(rows.points[0].categories, CategorySet{categories.id("catx")});
+  EXPECT_EQ(rows.points[1], (PointRow{2.5, 3.5, 4, 8, "", "", {}}));
+}
+
 // --- writing ---------------------------------------------------------------------
 
 // A layout with a closed polygon, a single point and an open polygon,
