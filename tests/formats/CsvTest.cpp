@@ -197,6 +197,8 @@ TEST(TableTokenizer, SplitsFields) {
       {"LeadingBlanksGoTrailingStay", " ;  x ;\t y", ';', {"", "x ", "y"}},
       {"QuotedDelimiter", "1;\"a;b\";x", ';', {"1", "a;b", "x"}},
       {"DoubledQuotes", "\"say \"\"hi\"\"\";2", ';', {"say \"hi\"", "2"}},
+      // Several copied fields in one line: each keeps its own storage.
+      {"SeveralCopiedFields", "\"a\"\"1\";\"b\"\"2\";x;\"c\"\"3\"", ';', {"a\"1", "b\"2", "x", "c\"3"}},
       {"QuoteNeverClosedRunsToLineEnd", "\"abc;def", ';', {"abc;def"}},
       {"TextAfterClosingQuote", "\"ab\"cd;e", ';', {"abcd", "e"}},
       {"QuoteInsideUnquotedField", "ab\"c;d", ';', {"ab\"c", "d"}},
