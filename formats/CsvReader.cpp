@@ -66,8 +66,10 @@ constexpr double kClosureTolerance = 5e-5;
 constexpr size_t kCommitBatchPoints = 16 * 1024;
 // Lines between two progress reports (the view throttles to 100 ms itself).
 constexpr uint32_t kProgressLines = 16 * 1024;
-// Distinct category fields whose ids are remembered.
+// Distinct category fields whose ids are remembered, and the longest field
+// remembered (so the cache stays below 1 MB whatever the file holds).
 constexpr size_t kCategoryCacheLimit = 4096;
+constexpr size_t kCategoryCacheFieldMax = 256;
 
 struct BytesHash {
   using is_transparent = void;
@@ -238,7 +240,8 @@ class CsvLineReader {
     CategorySet ids;
     m_categories.idsFromNames(m_categoryText, ids);
     set = ids;
-    if (m_categoryCache.size() < kCategoryCacheLimit) m_categoryCache.emplace(std::string(bytes), std::move(ids));
+    if (m_categoryCache.size() < kCategoryCacheLimit && bytes.size() <= kCategoryCacheFieldMax)
+      m_categoryCache.emplace(std::string(bytes), std::move(ids));
   }
 
   LineReader& m_lines;
