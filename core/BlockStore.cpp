@@ -3,6 +3,8 @@
 
 #include "core/CError.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +35,74 @@ uint64_t growthSpare(const ElementInfo& info, uint64_t count) {
 uint64_t shrinkSlack(const ElementInfo& info, uint64_t count) {
   if (info.growth == 0) return 0;
   return std::max<uint64_t>(info.growth, count / 4);
+}
+
+// Blocks of 2 MiB or more (the point arrays of large layouts) live in
+// anonymous mappings of their own, 2 MiB aligned and a whole number of 2 MiB
+// long, that may be backed by transparent huge pages: one page fault then
+// maps 2 MiB instead of 4 KiB. Fresh mapped pages are zero, so such blocks
+// are never memset, and bytes of the mapping beyond the block size are kept
+// zero, so growing within the mapping needs no work at all. Whether a block
+// is mapped follows from its size alone.
+constexpr size_t kHugeBlock = size_t(2) << 20;
+
+bool isMapped(uint64_t size) { return size >= kHugeBlock; }
+
+size_t mappedBytes(uint64_t size) { return static_cast<size_t>((size + kHugeBlock - 1) & ~uint64_t(kHugeBlock - 1)); }
+
+// A 2 MiB aligned mapping of bytes (a multiple of 2 MiB) with the given
+// protection, or nullptr.
+uint8_t* mapAligned(size_t bytes, int protection) {
+  void* raw = mmap(nullptr, bytes + kHugeBlock, protection, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (raw == MAP_FAILED) return nullptr;
+  uintptr_t start = reinterpret_cast<uintptr_t>(raw);
+  uintptr_t aligned = (start + kHugeBlock - 1) & ~uintptr_t(kHugeBlock - 1);
+  // Trim the slack in front of and behind the aligned part.
+  if (aligned > start) munmap(raw, aligned - start);
+  if (size_t after = start + kHugeBlock - aligned) munmap(reinterpret_cast<void*>(aligned + bytes), after);
+  return reinterpret_cast<uint8_t*>(aligned);
+}
+
+// A zero-filled mapped block of size bytes (isMapped(size)), or nullptr.
+uint8_t* mapBlock(uint32_t size) {
+  const size_t bytes = mappedBytes(size);
+  uint8_t* data = mapAligned(bytes, PROT_READ | PROT_WRITE);
+  // Only a hint: without huge pages the block works the same.
+  if (data) madvise(data, bytes, MADV_HUGEPAGE);
+  return data;
+}
+
+// Grows a mapped block to a larger mapping; the new part is zero. Extends in
+// place where the address space behind it is free, else moves the pages
+// (not their contents) to a new aligned place. nullptr when that fails; the
+// block is then unchanged.
+uint8_t* growMapping(uint8_t* data, size_t oldBytes, size_t newBytes) {
+  if (mremap(data, oldBytes, newBytes, 0) != MAP_FAILED) return data;
+  uint8_t* target = mapAligned(newBytes, PROT_NONE);
+  if (!target) return nullptr;
+  void* moved = mremap(data, oldBytes, newBytes, MREMAP_MAYMOVE | MREMAP_FIXED, target);
+  if (moved == MAP_FAILED) {
+    munmap(target, newBytes);
+    return nullptr;
+  }
+  madvise(target, newBytes, MADV_HUGEPAGE);
+  return target;
+}
+
+// Memory of a block of size bytes: mapped, or a heap block of at least 1 byte.
+// Zero-filled when zero is set (mapped blocks always are).
+uint8_t* acquire(uint32_t size, bool zero) {
+  if (isMapped(size)) return mapBlock(size);
+  void* data = zero ? std::calloc(std::max<uint32_t>(size, 1), 1) : std::malloc(std::max<uint32_t>(size, 1));
+  return static_cast<uint8_t*>(data);
+}
+
+void release(uint8_t* data, uint32_t size) {
+  if (!data) return;
+  if (isMapped(size))
+    munmap(data, mappedBytes(size));
+  else
+    std::free(data);
 }
 
 }  // namespace
@@ -111,28 +181,19 @@ void BlockStore::releaseId(BlockId id) {
   }
 }
 
-BlockId BlockStore::allocate(uint32_t size) {
-  void* data = std::calloc(std::max<uint32_t>(size, 1), 1);
-  if (!data) return 0;
-  BlockId id = takeId(false);
-  if (id == 0) {
-    std::free(data);
-    return 0;
-  }
-  m_entries[id - kFirstId] = Entry{static_cast<uint8_t*>(data), size};
-  ++m_live;
-  return id;
-}
+BlockId BlockStore::allocate(uint32_t size) { return allocateBlock(size, false, true); }
 
-BlockId BlockStore::allocateSmall(uint32_t size) {
-  void* data = std::calloc(std::max<uint32_t>(size, 1), 1);
+BlockId BlockStore::allocateSmall(uint32_t size) { return allocateBlock(size, true, true); }
+
+BlockId BlockStore::allocateBlock(uint32_t size, bool small, bool zero) {
+  uint8_t* data = acquire(size, zero);
   if (!data) return 0;
-  BlockId id = takeId(true);
+  BlockId id = takeId(small);
   if (id == 0) {
-    std::free(data);
+    release(data, size);
     return 0;
   }
-  m_entries[id - kFirstId] = Entry{static_cast<uint8_t*>(data), size};
+  m_entries[id - kFirstId] = Entry{data, size};
   ++m_live;
   return id;
 }
@@ -140,12 +201,35 @@ BlockId BlockStore::allocateSmall(uint32_t size) {
 int BlockStore::resize(BlockId id, uint32_t newSize) {
   Entry* e = entry(id);
   if (!e) return +ErrorCode::InvalidBlockId;
-  // realloc keeps the common part and frees the old memory; it may extend the
-  // block in place, which a copy into a fresh block never could.
-  void* data = std::realloc(e->data, std::max<uint32_t>(newSize, 1));
-  if (!data) return +ErrorCode::StorageExceeded;
-  e->data = static_cast<uint8_t*>(data);
-  if (newSize > e->size) std::memset(e->data + e->size, 0, newSize - e->size);
+  const uint32_t oldSize = e->size;
+  uint8_t* data = e->data;
+  if (isMapped(oldSize) && isMapped(newSize)) {
+    const size_t oldBytes = mappedBytes(oldSize), newBytes = mappedBytes(newSize);
+    if (newBytes > oldBytes) {
+      data = growMapping(data, oldBytes, newBytes);
+      if (!data) return +ErrorCode::StorageExceeded;
+    } else if (newSize < oldSize) {
+      // Keep the bytes behind the block zero; whole 2 MiB steps go back.
+      std::memset(data + newSize, 0, std::min<size_t>(oldSize, newBytes) - newSize);
+      if (newBytes < oldBytes) munmap(data + newBytes, oldBytes - newBytes);
+    }
+  } else if (isMapped(oldSize) || isMapped(newSize)) {
+    // Between heap and mapping: a fresh (zero) block and a copy of the
+    // common part.
+    uint8_t* fresh = acquire(newSize, false);
+    if (!fresh) return +ErrorCode::StorageExceeded;
+    std::memcpy(fresh, data, std::min(oldSize, newSize));
+    release(data, oldSize);
+    data = fresh;
+  } else {
+    // realloc keeps the common part and frees the old memory; it may extend
+    // the block in place, which a copy into a fresh block never could.
+    void* grown = std::realloc(data, std::max<uint32_t>(newSize, 1));
+    if (!grown) return +ErrorCode::StorageExceeded;
+    data = static_cast<uint8_t*>(grown);
+    if (newSize > oldSize) std::memset(data + oldSize, 0, newSize - oldSize);
+  }
+  e->data = data;
   e->size = newSize;
   return 0;
 }
@@ -153,7 +237,7 @@ int BlockStore::resize(BlockId id, uint32_t newSize) {
 int BlockStore::free(BlockId id) {
   Entry* e = entry(id);
   if (!e) return +ErrorCode::InvalidBlockId;
-  std::free(e->data);
+  release(e->data, e->size);
   *e = Entry{};
   --m_live;
   releaseId(id);
@@ -171,7 +255,7 @@ uint32_t BlockStore::size(BlockId id) const {
 }
 
 void BlockStore::clear() {
-  for (Entry& e : m_entries) std::free(e.data);
+  for (Entry& e : m_entries) release(e.data, e.size);
   // Swapping with empty vectors hands the table's memory back as well.
   std::vector<Entry>().swap(m_entries);
   std::vector<FreeId>().swap(m_freeSmall);
@@ -224,6 +308,8 @@ int BlockStore::insert(BlockId& id, ElementType type, uint32_t position, uint32_
   const uint64_t newCount = uint64_t(count) + n;
   if (newCount > UINT32_MAX) return +ErrorCode::StorageExceeded;
   const uint64_t cap = (e->size - kArrayHeader) / info.size;
+  // Bytes from here on are zero: a grown block's new tail already is.
+  const uint64_t zeroFrom = e->size;
   if (newCount > cap) {
     uint64_t wanted = newCount + growthSpare(info, newCount);
     uint64_t maxElements = (kMaxBlock - kArrayHeader) / info.size;
@@ -238,7 +324,10 @@ int BlockStore::insert(BlockId& id, ElementType type, uint32_t position, uint32_
   const size_t tail = size_t(count - position) * info.size;
   const size_t gap = size_t(n) * info.size;
   std::memmove(at + gap, at, tail);
-  std::memset(at, 0, gap);
+  // The gap held old elements (or stale bytes left by a removal) only where
+  // it lies below the old size; the move writes above the gap, never into it.
+  const uint64_t gapStart = at - e->data;
+  if (gapStart < zeroFrom) std::memset(at, 0, std::min<uint64_t>(gap, zeroFrom - gapStart));
   writeCount(e->data, static_cast<uint32_t>(newCount));
   return 0;
 }
@@ -278,9 +367,13 @@ int BlockStore::setText(BlockId& field, std::string_view text) {
   }
   if (text.empty()) return 0;
   if (text.size() >= UINT32_MAX) return +ErrorCode::StorageExceeded;
-  BlockId id = allocate(static_cast<uint32_t>(text.size() + 1));
+  // Every byte is written below, so the block needs no zero fill first.
+  const uint32_t size = static_cast<uint32_t>(text.size() + 1);
+  BlockId id = allocateBlock(size, false, false);
   if (id == 0) return +ErrorCode::StorageExceeded;
-  std::memcpy(pointer(id), text.data(), text.size());
+  uint8_t* data = pointer(id);
+  std::memcpy(data, text.data(), text.size());
+  data[text.size()] = 0;
   field = id;
   return 0;
 }

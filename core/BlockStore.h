@@ -165,6 +165,9 @@ class BlockStore {
 
   Entry* entry(BlockId id);
   const Entry* entry(BlockId id) const;
+  // A new block of size bytes, zero-filled when zero is set (a caller that
+  // writes every byte itself passes false); small as for allocateSmall.
+  BlockId allocateBlock(uint32_t size, bool small, bool zero);
   BlockId takeId(bool small);
   BlockId freshId(bool small);
   void releaseId(BlockId id);

@@ -78,6 +78,67 @@ TEST_F(StoreTest, BlocksAreZeroFilledAndGrowWithZeroTail) {
   for (int i = 16; i < 64; ++i) EXPECT_EQ(p[i], 0) << i;
 }
 
+// Index of the first byte in [from, to) that is not value, or to.
+size_t firstOther(const uint8_t* p, size_t from, size_t to, uint8_t value) {
+  for (size_t i = from; i < to; ++i)
+    if (p[i] != value) return i;
+  return to;
+}
+
+TEST_F(StoreTest, LargeBlocksKeepContentsAndZeroTailsAcrossResizes) {
+  // Blocks of 2 MiB and more are kept apart from small ones: resizes within,
+  // into and out of that range keep the common part and give a zero tail,
+  // also after a shrink left bytes behind.
+  constexpr uint32_t MiB = 1u << 20;
+  const uint32_t sizes[] = {100,         3 * MiB, 3 * MiB + 5, 5 * MiB, 4 * MiB + 1, 2 * MiB,
+                            2 * MiB - 1, 6 * MiB, 6 * MiB + 7, 10,      9 * MiB};
+  BlockId id = store.allocate(sizes[0]);
+  ASSERT_NE(id, 0u);
+  for (size_t step = 1; step < std::size(sizes); ++step) {
+    SCOPED_TRACE(sizes[step]);
+    const uint32_t before = store.size(id);
+    const uint8_t pattern = static_cast<uint8_t>(0xA0 + step);
+    std::memset(store.pointer(id), pattern, before);
+    ASSERT_EQ(store.resize(id, sizes[step]), 0);
+    const uint8_t* p = store.pointer(id);
+    const size_t kept = std::min(before, sizes[step]);
+    EXPECT_EQ(firstOther(p, 0, kept, pattern), kept);
+    EXPECT_EQ(firstOther(p, kept, sizes[step], 0), sizes[step]);
+  }
+  BlockId fresh = store.allocate(4 * MiB + 3);
+  EXPECT_EQ(firstOther(store.pointer(fresh), 0, 4 * MiB + 3, 0), 4 * MiB + 3);
+  EXPECT_EQ(store.free(fresh), 0);
+  EXPECT_EQ(store.free(id), 0);
+}
+
+TEST_F(StoreTest, LargeArrayInsertZeroesEveryNewElement) {
+  // Elements removed at the end leave their bytes in the spare capacity; an
+  // insert that grows the block must still hand out zero elements there, at
+  // the end and in the middle.
+  BlockId id = 0;
+  ASSERT_EQ(store.insert(id, ElementType::Point, 0, 40000), 0);
+  std::memset(store.elements(id), 0xCD, store.size(id) - kArrayHeader);
+  ASSERT_EQ(store.remove(id, ElementType::Point, 39000, 1000), 0);
+  ASSERT_EQ(store.capacity(id, ElementType::Point), 40000u);
+  ASSERT_EQ(store.insert(id, ElementType::Point, 39000, 2000), 0);
+  ASSERT_GT(store.capacity(id, ElementType::Point), 40000u);
+  const size_t size = elementInfo(ElementType::Point).size;
+  uint8_t* e = store.elements(id);
+  EXPECT_EQ(firstOther(e, 0, 39000 * size, 0xCD), 39000 * size);
+  EXPECT_EQ(firstOther(e, 39000 * size, 41000 * size, 0), 41000 * size);
+  // In the middle, growing the block and within its capacity.
+  std::memset(e + 39000 * size, 0xCD, 2000 * size);
+  ASSERT_EQ(store.insert(id, ElementType::Point, 5, 10000), 0);
+  ASSERT_EQ(store.insert(id, ElementType::Point, 20000, 3), 0);
+  ASSERT_EQ(store.count(id), 51003u);
+  e = store.elements(id);
+  EXPECT_EQ(firstOther(e, 0, 5 * size, 0xCD), 5 * size);
+  EXPECT_EQ(firstOther(e, 5 * size, 10005 * size, 0), 10005 * size);
+  EXPECT_EQ(firstOther(e, 10005 * size, 20000 * size, 0xCD), 20000 * size);
+  EXPECT_EQ(firstOther(e, 20000 * size, 20003 * size, 0), 20003 * size);
+  EXPECT_EQ(firstOther(e, 20003 * size, 51003 * size, 0xCD), 51003 * size);
+}
+
 TEST_F(StoreTest, UnknownIdsNameNoBlock) {
   BlockId id = store.allocate(4);
   store.free(id);
