@@ -62,8 +62,13 @@ bool matchesFormat(const fs::path& file, FormatType type) {
 }
 
 std::string outputExtension(FormatType type) {
-  for (const FileFormat& f : exportFormats())
-    if (f.type == type) return "." + firstExtension(f);
+  std::string ext = ".";
+  for (const FileFormat& f : exportFormats()) {
+    if (f.type == type) {
+      ext += firstExtension(f);
+      return ext;
+    }
+  }
   return ".xml";
 }
 
