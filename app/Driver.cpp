@@ -131,6 +131,14 @@ void Conversion::deriveFormats() {
       throw makeError(ErrorCode::UnknownFileFormat, m_job.outputPath);
     }
   }
+  // Formats this build cannot read or write fail before any work is done.
+  const FormatDriver* writer = formatDriver(m_out);
+  if (!writer || !writer->write) {
+    std::string name = m_job.outputFormatName.empty() ? outputExtension(m_out).substr(1) : m_job.outputFormatName;
+    throw makeError(ErrorCode::UnknownDataFormat, name);
+  }
+  const FormatDriver* reader = formatDriver(m_in);
+  if (!reader || !reader->read) throw makeError(ErrorCode::UnknownFileFormat, m_job.inputPath);
   if (m_outputPath.empty()) {
     // No output named: beside the input, with the output format's extension.
     if (m_inputIsFolder) throw makeError(ErrorCode::NoOutputFile);
