@@ -156,6 +156,16 @@ int XmlReader::nextChar() {
 }
 
 int XmlReader::skipBlanks() {
+  // Fast path over the buffered bytes; blanks are never entities.
+  if (!m_hasPushBack) {
+    const unsigned char* p = m_pos;
+    const unsigned char* end = m_end;
+    while (p != end && isBlank(*p)) {
+      if (*p == '\n') ++m_line;
+      ++p;
+    }
+    m_pos = p;
+  }
   for (;;) {
     int c = nextChar();
     if (c < 0 || !isBlank(c)) return c;
@@ -172,6 +182,20 @@ int XmlReader::checkDocumentStart() {
 
 int XmlReader::readName(char* name) {
   size_t n = 0;
+  // Fast path over the buffered bytes: name characters are never "&" or LF.
+  if (m_hasPushBack && isNameChar(m_pushedBack)) {
+    m_hasPushBack = false;
+    name[n++] = static_cast<char>(m_pushedBack);
+  }
+  if (!m_hasPushBack) {
+    const unsigned char* p = m_pos;
+    const unsigned char* end = m_end;
+    while (p != end && isNameChar(*p)) {
+      if (n < kMaxNameLength) name[n++] = static_cast<char>(*p);
+      ++p;
+    }
+    m_pos = p;
+  }
   for (;;) {
     int c = nextChar();
     if (c < 0) {
@@ -194,6 +218,19 @@ int XmlReader::readQuotedValue(char* buffer, size_t size) {
   if (quote < 0) return quote;
   if (quote != '"' && quote != '\'') return error(+ErrorCode::XmlInvalidCharacter);
   size_t n = 0;
+  // Fast path over the buffered bytes up to the quote, an entity or a LF;
+  // whatever stops it goes through nextChar below.
+  if (!m_hasPushBack) {
+    const unsigned char* p = m_pos;
+    const unsigned char* end = m_end;
+    while (p != end) {
+      unsigned char b = *p;
+      if (b == quote || b == '&' || b == '\n') break;
+      if (n + 1 < size) buffer[n++] = static_cast<char>(b);
+      ++p;
+    }
+    m_pos = p;
+  }
   for (;;) {
     int c = nextChar();
     if (c < 0) {
