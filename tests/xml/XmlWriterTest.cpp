@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
+#include <cstdio>
+#include <random>
 #include <string>
 
 using namespace vltrx;
@@ -41,6 +44,34 @@ TEST(XmlWriter, NumbersMatchPrintfFormats) {
       w.fixed(c.value, c.precision);
     EXPECT_EQ(sink.str(), c.expected);
   }
+}
+
+TEST(XmlWriter, FixedMatchesPrintfNearRoundingHalves) {
+  // Decimal halves and their neighbours are where a shortcut through
+  // value * 10^N would round the wrong way.
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> any(-2e10, 2e10);
+  std::uniform_int_distribution<int64_t> digits(-999999999, 999999999);
+  StringSink sink;
+  XmlWriter w(sink);
+  std::string expected;
+  char buf[400];
+  auto add = [&](double v, int precision) {
+    w.fixed(v, precision);
+    w.raw(" ");
+    std::snprintf(buf, sizeof buf, "%.*f ", precision, v);
+    expected += buf;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    int precision = i % 7;
+    double half = (static_cast<double>(digits(random)) + 0.5) / std::pow(10.0, precision);
+    for (double v : {half, std::nextafter(half, 0.0), std::nextafter(half, 1e300), -half, any(random),
+                     any(random) / 1e6})
+      add(v, precision);
+  }
+  for (double v : {0.0, -0.0, 0.00005, -0.00005, 0.000049999, 9999999999.99995, 1e10, -1e10, 0.125, 2.5, 1e-300})
+    for (int precision = 0; precision <= 6; ++precision) add(v, precision);
+  EXPECT_EQ(sink.str(), expected);
 }
 
 TEST(XmlWriter, AttributeForms) {
