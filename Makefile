@@ -31,7 +31,8 @@ bench: setup
 # libFuzzer on every file parser (clang): FUZZ_SECONDS each, seeds from
 # fuzz/corpus/<name>; new inputs go to build-fuzz/corpus/<name>.
 FUZZ_SECONDS ?= 60
-fuzz: setup
+fuzz:
+	@scripts/setup.sh fuzz
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVLTRX_FUZZ=ON -DVLTRX_TESTS=OFF >/dev/null
 	cmake --build build-fuzz -j $(JOBS)
 	scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need. A warm machine
-# pays one dpkg query; a fresh one (CI) gets apt-get install as root.
+# Installs the Debian packages the build and the tests need (with the
+# argument "fuzz" also clang and libFuzzer). A warm machine pays one dpkg
+# query; a fresh one (CI) gets apt-get install as root.
 set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev libgmock-dev
   libsqlite3-dev
-  clang libclang-rt-14-dev
 )
+if [ "${1:-}" = fuzz ]; then PACKAGES+=(clang libclang-rt-14-dev); fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
