@@ -69,63 +69,52 @@ void parseTextSetting(std::string_view value, ExportTextSettings::Text& t, bool 
   if (!height.empty()) {
     double h;
     if (!parseWholeDouble(height, h) || !std::isfinite(h)) fail(error);
-    t.heightGiven = true;
-    t.heightValue = h;
+    t.height = h;
   }
   std::string layer = fieldAt(fields, 2);
   if (!layer.empty()) {
-    t.layerGiven = true;
-    if (layer == "origlayer") {
-      t.origLayer = true;
-    } else {
-      t.origLayer = false;
-      t.layer = layer;
-    }
+    t.origLayer = layer == "origlayer";
+    t.layer = layer;
   }
   size_t next = 3;
-  if (withFormat) {
+  if (withFormat && fields.size() >= 3) {
     // A coordinate format may itself hold commas: everything between the
     // layer and a trailing orientation number belongs to it.
-    if (fields.size() >= 3) {
-      size_t last = fields.size();
-      int64_t o;
-      bool trailingOrientation = fields.size() >= 4 && parseLeadingInt(fields.back(), o) == fields.back().size() &&
-                                 !fields.back().empty();
-      size_t formatEnd = trailingOrientation ? last - 1 : last;
-      std::string format;
-      for (size_t i = 3; i <= formatEnd; ++i) {
-        if (i > 3) format += ',';
-        format += fields[i - 1];
-      }
-      if (!format.empty()) {
-        t.formatGiven = true;
-        t.format = format;
-      }
-      next = trailingOrientation ? last : formatEnd + 1;
+    int64_t o;
+    bool trailingOrientation = fields.size() >= 4 && !fields.back().empty() &&
+                               parseLeadingInt(fields.back(), o) == fields.back().size();
+    size_t formatEnd = trailingOrientation ? fields.size() - 1 : fields.size();
+    std::string format;
+    for (size_t i = 3; i <= formatEnd; ++i) {
+      if (i > 3) format += ',';
+      format += fields[i - 1];
     }
+    if (!format.empty()) t.format = format;
+    next = formatEnd + 1;
   }
   std::string orientation = fieldAt(fields, next);
   if (!orientation.empty()) {
     int64_t o;
     if (parseLeadingInt(orientation, o) != orientation.size() || o < 0 || o > 4) fail(error);
-    t.orientationGiven = true;
     t.orientation = static_cast<int>(o);
   }
+}
+
+void applyHeight(double height, TextLabelOptions& label) {
+  label.height = std::fabs(height);
+  label.relative = height < 0;
 }
 
 void applyText(const ExportTextSettings::Text& t, TextLabelOptions& label, std::string* format) {
   if (!t.given) return;
   label.enabled = true;
-  if (t.heightGiven) {
-    label.height = std::fabs(t.heightValue);
-    label.relative = t.heightValue < 0;
-  }
-  if (t.layerGiven) {
+  if (t.height) applyHeight(*t.height, label);
+  if (t.layer) {
     label.origLayer = t.origLayer;
-    if (!t.origLayer) label.layer = t.layer;
+    if (!t.origLayer) label.layer = *t.layer;
   }
-  if (t.formatGiven && format) *format = t.format;
-  if (t.orientationGiven) label.orientation = t.orientation;
+  if (t.format && format) *format = *t.format;
+  if (t.orientation) label.orientation = *t.orientation;
 }
 
 /// Export text settings go to the DXF export when the output is DXF, else
@@ -140,10 +129,7 @@ void applyExportText(const ConversionJob& job, AllFormatOptions& o) {
     applyText(e.comment, comment, nullptr);
     if (e.textGiven) {
       text.enabled = true;
-      if (e.textHeightGiven) {
-        text.height = std::fabs(e.textHeight);
-        text.relative = e.textHeight < 0;
-      }
+      if (e.textHeight) applyHeight(*e.textHeight, text);
       if (e.textForceHeight) forceHeight = true;
     }
   };
@@ -490,7 +476,6 @@ int parseArguments(const std::vector<std::string>& args, ConversionJob& job, All
         } else if (n == 1) {
           double h;
           if (!parseWholeDouble(field, h) || !std::isfinite(h)) fail(ErrorCode::InvalidTextParameters);
-          job.exportText.textHeightGiven = true;
           job.exportText.textHeight = h;
         } else {
           fail(ErrorCode::InvalidTextParameters);

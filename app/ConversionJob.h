@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,23 +24,19 @@ constexpr int kAllFormats = 13;
 /// Export text settings collected from -pid:, -coord:, -comment:, -text:
 /// and applied after parsing to the DXF or SVG export options.
 struct ExportTextSettings {
+  /// One label kind; a field left empty on the command line keeps the
+  /// configured value.
   struct Text {
     bool given = false;
-    std::string height;  // as typed; empty keeps the configured value
-    bool heightGiven = false;
-    double heightValue = 0;
+    std::optional<double> height;       // negative: percent of the plan height
+    std::optional<std::string> layer;   // "origlayer" is kept as origLayer
     bool origLayer = false;
-    bool layerGiven = false;
-    std::string layer;
-    bool formatGiven = false;
-    std::string format;
-    bool orientationGiven = false;
-    int orientation = 0;
+    std::optional<std::string> format;  // coordinate texts only
+    std::optional<int> orientation;
   };
   Text pid, coord, comment;
   bool textGiven = false;
-  bool textHeightGiven = false;
-  double textHeight = 0;
+  std::optional<double> textHeight;
   bool textForceHeight = false;
 };
 
@@ -65,7 +62,6 @@ struct ConversionJob {
   bool outputCodePageAuto = true;
   std::string pointIdPrefix = "#";
   std::vector<int> categoryIds;  // -cat:
-  bool delimiterGiven = false;
 
   // Process-wide switches.
   bool noDialog = false;
