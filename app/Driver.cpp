@@ -109,6 +109,7 @@ class Conversion {
   FormatType m_in = kFormatNone;
   FormatType m_out = kFormatNone;
   bool m_inputIsFolder = false;
+  bool m_outputIsFolder = false;  // an existing folder, or a path ending in '/'
   fs::path m_outputPath;
 };
 
@@ -122,9 +123,9 @@ void Conversion::deriveFormats() {
   if (m_in == kFormatNone) throw makeError(ErrorCode::InFormatMissing);
 
   m_outputPath = m_job.outputPath;
-  bool outputIsFolder = !m_outputPath.empty() && (fs::is_directory(m_outputPath, ec) || m_job.outputPath.back() == '/');
+  m_outputIsFolder = !m_outputPath.empty() && (fs::is_directory(m_outputPath, ec) || m_job.outputPath.back() == '/');
   if (m_out == kFormatNone) {
-    if (m_outputPath.empty() || outputIsFolder) throw makeError(ErrorCode::OutFormatMissing);
+    if (m_outputPath.empty() || m_outputIsFolder) throw makeError(ErrorCode::OutFormatMissing);
     m_out = formatFromExtension(exportFormats(), m_outputPath);
     if (m_out == kFormatNone) {
       if (m_outputPath.extension().string().size() < 2) throw makeError(ErrorCode::OutFormatMissing);
@@ -271,9 +272,7 @@ void Conversion::writeLayout(BlockId layout, const fs::path& target, FormatType 
 
 void Conversion::writeOutput() {
   auto layouts = layoutsWithPaths();
-  std::error_code ec;
-  bool toFolder = m_inputIsFolder || fs::is_directory(m_outputPath, ec) ||
-                  (!m_job.outputPath.empty() && m_job.outputPath.back() == '/');
+  bool toFolder = m_inputIsFolder || m_outputIsFolder;
   std::vector<fs::path> written;
   if (toFolder) {
     std::string ext = outputExtension(m_out);
