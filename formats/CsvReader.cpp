@@ -195,7 +195,6 @@ class CsvLineReader {
       point.comment = idText;
     else if (!f[kPointComment].empty())
       decodeField(f[kPointComment], m_settings.codePage, point.comment);
-    ++m_staged;
   }
 
   // Grouping by the new-polygon marker: until the first marker every point
@@ -206,7 +205,7 @@ class CsvLineReader {
     if (!m_plan.polygons.empty() && marker.empty() && m_polygonMode) return;
     if (!m_plan.polygons.empty()) {
       finishGroup(m_plan.polygons.back());
-      if (m_staged >= kCommitBatchPoints) commitFinished();
+      if (m_staged >= kCommitBatchPoints) commitStaged();
     }
     StagedPolygon& group = m_plan.polygons.emplace_back();
     if (!marker.empty()) {
@@ -217,13 +216,7 @@ class CsvLineReader {
     }
   }
 
-  // Commits every staged polygon (all are finished at this point).
-  void commitFinished() {
-    commitStagedPlan(m_layout, m_plan);
-    m_plan.polygons.clear();
-    m_staged = 0;
-  }
-
+  // Commits every staged polygon (the caller has finished the last one).
   void commitStaged() {
     if (!m_plan.polygons.empty()) commitStagedPlan(m_layout, m_plan);
     m_plan.polygons.clear();
