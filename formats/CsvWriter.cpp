@@ -72,16 +72,14 @@ class CsvLineWriter {
     l.clear();
     if (m_settings.alphaNumIds) {
       std::string_view name = pointName(p);
+      m_idText.clear();
       if (name.empty()) {
-        m_idText.clear();
         appendConverted(m_idText, m_settings.pointIdPrefix);
         appendInt(m_idText, p.number);
-        appendId(m_idText);
       } else {
-        m_idText.clear();
         appendConverted(m_idText, name);
-        appendId(m_idText);
       }
+      appendId(m_idText);
     } else {
       appendInt(l, static_cast<int32_t>(p.number));
     }
