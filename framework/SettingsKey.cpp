@@ -5,6 +5,7 @@
 #include "platform/SettingsStore.h"
 
 #include <cstring>
+#include <utility>
 
 namespace vltrx {
 
@@ -29,6 +30,17 @@ std::string dwordBytes(uint32_t value) {
   std::string bytes(4, '\0');
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((value >> (8 * i)) & 0xff);
   return bytes;
+}
+
+// Hands a value read to the caller; a value not found leaves out alone
+// unless defaults apply.
+template <class T, class D>
+bool deliver(bool found, T& out, T& value, const D& def, bool applyDefaults) {
+  if (found)
+    out = std::move(value);
+  else if (applyDefaults)
+    out = def;
+  return found;
 }
 
 }  // namespace
@@ -91,25 +103,17 @@ bool SettingsKey::readDword(std::string_view name, uint32_t& out, uint32_t def) 
     value = uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
     return true;
   });
-  if (found)
-    out = value;
-  else if (applyDefaults)
-    out = def;
-  return found;
+  return deliver(found, out, value, def, applyDefaults);
 }
 
 bool SettingsKey::readBool(std::string_view name, bool& out, bool def) const {
-  uint32_t value = 0;
+  bool value = false;
   bool found = readFirst(name, [&](const SettingsValue& v) {
     if (v.type != ValueType::Dword || v.data.size() != 4) return false;
     value = std::memcmp(v.data.data(), "\0\0\0\0", 4) != 0;
     return true;
   });
-  if (found)
-    out = value != 0;
-  else if (applyDefaults)
-    out = def;
-  return found;
+  return deliver(found, out, value, def, applyDefaults);
 }
 
 bool SettingsKey::readDouble(std::string_view name, double& out, double def) const {
@@ -117,11 +121,7 @@ bool SettingsKey::readDouble(std::string_view name, double& out, double def) con
   bool found = readFirst(name, [&](const SettingsValue& v) {
     return isString(v) && parseLeadingDouble(stringData(v), value) > 0;
   });
-  if (found)
-    out = value;
-  else if (applyDefaults)
-    out = def;
-  return found;
+  return deliver(found, out, value, def, applyDefaults);
 }
 
 bool SettingsKey::readChar(std::string_view name, char& out, char def) const {
@@ -132,11 +132,7 @@ bool SettingsKey::readChar(std::string_view name, char& out, char def) const {
     value = s[0];
     return true;
   });
-  if (found)
-    out = value;
-  else if (applyDefaults)
-    out = def;
-  return found;
+  return deliver(found, out, value, def, applyDefaults);
 }
 
 bool SettingsKey::readString(std::string_view name, std::string& out, std::string_view def) const {
@@ -146,11 +142,7 @@ bool SettingsKey::readString(std::string_view name, std::string& out, std::strin
     value = stringData(v);
     return true;
   });
-  if (found)
-    out = std::move(value);
-  else if (applyDefaults)
-    out = def;
-  return found;
+  return deliver(found, out, value, def, applyDefaults);
 }
 
 bool SettingsKey::writeAll(std::string_view name, ValueType type, std::string_view data) {
