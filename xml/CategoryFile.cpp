@@ -135,16 +135,10 @@ std::string decodeEntities(std::string_view v) {
   return out;
 }
 
-// Skips leading blanks and reads a decimal integer; false when there is none.
-bool parseInteger(std::string_view v, int64_t& out) {
-  size_t i = 0;
-  while (i < v.size() && isBlank(v[i])) ++i;
-  if (i < v.size() && v[i] == '+') ++i;
-  auto [p, ec] = std::from_chars(v.data() + i, v.data() + v.size(), out);
-  return ec == std::errc() && p != v.data() + i;
-}
-
-bool parseReal(std::string_view v, double& out) {
+// Skips leading blanks and an optional "+" and reads a decimal number (an
+// integer or a real, by the type of out); false when there is none.
+template <typename T>
+bool parseNumber(std::string_view v, T& out) {
   size_t i = 0;
   while (i < v.size() && isBlank(v[i])) ++i;
   if (i < v.size() && v[i] == '+') ++i;
@@ -216,7 +210,7 @@ int parseLines(LineSource& lines, std::string_view fileStem, CategoryRecord& out
     if (name == "encoding") {
       if (value.substr(0, 3) == "CP_") {
         int64_t cp = 0;
-        if (parseInteger(value.substr(3), cp) && cp > 0 && cp <= 0xFFFFFFFF) r.codePage = uint32_t(cp);
+        if (parseNumber(value.substr(3), cp) && cp > 0 && cp <= 0xFFFFFFFF) r.codePage = uint32_t(cp);
       }
     } else if (name == "name") {
       rawName = decodeEntities(value);
@@ -233,7 +227,7 @@ int parseLines(LineSource& lines, std::string_view fileStem, CategoryRecord& out
     } else if (name == "id") {
       int64_t id = 0;
       // An id that is no 16-bit number counts as none given.
-      r.id = (parseInteger(value, id) && id > 0 && id <= 0xFFFF) ? uint16_t(id) : 0;
+      r.id = (parseNumber(value, id) && id > 0 && id <= 0xFFFF) ? uint16_t(id) : 0;
     } else if (name == "surface") {
       if (value == "planar")
         r.surface = SurfaceKind::Planar;
@@ -245,7 +239,7 @@ int parseLines(LineSource& lines, std::string_view fileStem, CategoryRecord& out
         r.surface = SurfaceKind::None;
     } else if (name == "fixed_height") {
       double h = 0.0;
-      if (parseReal(value, h)) r.fixedHeight = h;
+      if (parseNumber(value, h)) r.fixedHeight = h;
     }
   });
   r.name = haveName ? codePageToUtf8(rawName, r.codePage) : std::string(fileStem);
