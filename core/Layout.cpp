@@ -78,6 +78,35 @@ int storeSet(uint16_t& field, uint8_t& isList, std::span<const uint16_t> input) 
   return rc;
 }
 
+// Grows one record array of a layout (the field cannot bind to BlockId&).
+template <typename Field>
+int insertRecords(BlockId layout, Field MFolder::*array, ElementType type, uint32_t index, uint32_t n) {
+  MFolder* m = layoutOf(layout);
+  if (!m) return +ErrorCode::InvalidBlockId;
+  BlockId id = m->*array;
+  int rc = store().insert(id, type, index, n);
+  m->*array = id;
+  return rc;
+}
+
+// Removes records first.. of one record array (at most up to its end),
+// freeing the blocks they own first.
+template <typename Record, typename Field>
+int removeRecords(BlockId layout, Field MFolder::*array, ElementType type, uint32_t first, uint32_t n) {
+  MFolder* m = layoutOf(layout);
+  if (!m) return +ErrorCode::InvalidBlockId;
+  uint32_t count = store().count(m->*array);
+  if (first > count) return +ErrorCode::InvalidBlockId;
+  n = std::min(n, count - first);
+  if (n == 0) return 0;
+  Record* p = reinterpret_cast<Record*>(store().elements(m->*array));
+  for (uint32_t i = 0; i < n; ++i) releaseBlocks(p[first + i]);
+  BlockId id = m->*array;
+  int rc = store().remove(id, type, first, n);
+  m->*array = id;
+  return rc;
+}
+
 template <typename Record>
 int setRecordCategories(Record& record, std::span<const uint16_t> set) {
   uint16_t field = record.categories;
@@ -126,21 +155,11 @@ MPolygon* polygonAt(BlockId layout, uint32_t i) {
 MPoint* pointAt(BlockId layout, uint32_t i) { return i < pointCount(layout) ? points(layout) + i : nullptr; }
 
 int insertPolygons(BlockId layout, uint32_t index, uint32_t n) {
-  MFolder* m = layoutOf(layout);
-  if (!m) return +ErrorCode::InvalidBlockId;
-  BlockId id = m->polygons;
-  int rc = store().insert(id, ElementType::Polygon, index, n);
-  m->polygons = id;
-  return rc;
+  return insertRecords(layout, &MFolder::polygons, ElementType::Polygon, index, n);
 }
 
 int insertPoints(BlockId layout, uint32_t index, uint32_t n) {
-  MFolder* m = layoutOf(layout);
-  if (!m) return +ErrorCode::InvalidBlockId;
-  BlockId id = m->points;
-  int rc = store().insert(id, ElementType::Point, index, n);
-  m->points = id;
-  return rc;
+  return insertRecords(layout, &MFolder::points, ElementType::Point, index, n);
 }
 
 int addPolygon(BlockId layout, uint32_t index, int16_t count) {
@@ -195,33 +214,11 @@ void releaseBlocks(MPoint& point) {
 }
 
 int removePolygons(BlockId layout, uint32_t first, uint32_t n) {
-  MFolder* m = layoutOf(layout);
-  if (!m) return +ErrorCode::InvalidBlockId;
-  uint32_t count = store().count(m->polygons);
-  if (first > count) return +ErrorCode::InvalidBlockId;
-  n = std::min(n, count - first);
-  MPolygon* p = polygons(layout);
-  for (uint32_t i = 0; i < n; ++i) releaseBlocks(p[first + i]);
-  if (n == 0) return 0;
-  BlockId id = m->polygons;
-  int rc = store().remove(id, ElementType::Polygon, first, n);
-  m->polygons = id;
-  return rc;
+  return removeRecords<MPolygon>(layout, &MFolder::polygons, ElementType::Polygon, first, n);
 }
 
 int removePoints(BlockId layout, uint32_t first, uint32_t n) {
-  MFolder* m = layoutOf(layout);
-  if (!m) return +ErrorCode::InvalidBlockId;
-  uint32_t count = store().count(m->points);
-  if (first > count) return +ErrorCode::InvalidBlockId;
-  n = std::min(n, count - first);
-  MPoint* p = points(layout);
-  for (uint32_t i = 0; i < n; ++i) releaseBlocks(p[first + i]);
-  if (n == 0) return 0;
-  BlockId id = m->points;
-  int rc = store().remove(id, ElementType::Point, first, n);
-  m->points = id;
-  return rc;
+  return removeRecords<MPoint>(layout, &MFolder::points, ElementType::Point, first, n);
 }
 
 // --- texts -----------------------------------------------------------------
