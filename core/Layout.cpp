@@ -254,6 +254,13 @@ int setCategories(MPolygon& polygon, std::span<const uint16_t> set) { return set
 CategorySet categorySetFromText(std::string_view text, const CategoryPredicate& isActive,
                                 std::span<const uint16_t> sourceMap) {
   CategorySet set;
+  categorySetFromText(text, isActive, sourceMap, set);
+  return set;
+}
+
+void categorySetFromText(std::string_view text, const CategoryPredicate& isActive,
+                         std::span<const uint16_t> sourceMap, CategorySet& set) {
+  set.clear();
   size_t i = 0;
   while (i < text.size()) {
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
@@ -268,7 +275,6 @@ CategorySet categorySetFromText(std::string_view text, const CategoryPredicate& 
     if (value == 0 || (isActive && !isActive(static_cast<uint16_t>(value)))) continue;
     insertCategory(set, static_cast<uint16_t>(value));
   }
-  return set;
 }
 
 // --- point values ------------------------------------------------------------

@@ -175,6 +175,10 @@ using CategoryPredicate = std::function<bool(uint16_t id)>;
 /// number 0..65535; duplicates are ignored, at most 1024 ids are kept.
 CategorySet categorySetFromText(std::string_view text, const CategoryPredicate& isActive,
                                 std::span<const uint16_t> sourceMap = {});
+/// The same into set (cleared first), which keeps its capacity: readers
+/// that parse a text per point reuse one set and allocate nothing here.
+void categorySetFromText(std::string_view text, const CategoryPredicate& isActive,
+                         std::span<const uint16_t> sourceMap, CategorySet& set);
 
 // --- point values ------------------------------------------------------------
 

@@ -297,26 +297,10 @@ class NativeReader {
     return 0;
   }
 
-  // The category ids of a text: blanks or tabs between decimal ids, each
-  // translated through the document's category_ref map (ids 1..1024) and
-  // kept only when the list in force holds it. Reuses one set, so points
-  // cost no allocation here.
-  void parseCategories(std::string_view text) {
-    m_set.clear();
-    size_t i = 0;
-    while (i < text.size()) {
-      while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-      size_t start = i;
-      while (i < text.size() && text[i] != ' ' && text[i] != '\t') ++i;
-      if (start == i) break;
-      uint32_t value = 0;
-      auto [end, ec] = std::from_chars(text.data() + start, text.data() + i, value);
-      if (ec != std::errc() || end != text.data() + i || value > 0xFFFF) continue;
-      if (!m_map.empty() && value >= 1 && value <= 1024) value = m_map[value];
-      if (value == 0 || !m_isActive(static_cast<uint16_t>(value))) continue;
-      insertCategory(m_set, static_cast<uint16_t>(value));
-    }
-  }
+  // The category ids of a text, translated through the document's
+  // category_ref map and kept only when the list in force holds them.
+  // Reuses one set, so points cost no allocation here.
+  void parseCategories(std::string_view text) { categorySetFromText(text, m_isActive, m_map, m_set); }
 
   int setPointText(MPoint& point, PointText which, const char* text, size_t size) {
     if (!text[0]) return 0;

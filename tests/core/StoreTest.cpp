@@ -525,10 +525,13 @@ TEST_F(StoreTest, CategorySetFromText) {
       {"x 3 -5 70000 5", false, {3, 5}},
       {"", false, {}},
   };
+  CategorySet reused{999};  // the filling form starts from an empty set
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    EXPECT_EQ(categorySetFromText(c.text, active, c.useMap ? std::span<const uint16_t>(map) : std::span<const uint16_t>()),
-              c.expected);
+    const std::span<const uint16_t> sourceMap = c.useMap ? std::span<const uint16_t>(map) : std::span<const uint16_t>();
+    EXPECT_EQ(categorySetFromText(c.text, active, sourceMap), c.expected);
+    categorySetFromText(c.text, active, sourceMap, reused);
+    EXPECT_EQ(reused, c.expected);
   }
   // At most 1024 ids.
   std::string many;
