@@ -11,17 +11,24 @@ namespace vltrx {
 namespace {
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-}  // namespace
 
-size_t parseLeadingDouble(std::string_view s, double& value, char decimal) {
+// Skips leading white space and an optional sign, as scanf does before a
+// number. Returns the index after them; negative tells the sign.
+size_t skipSpaceAndSign(std::string_view s, bool& negative) {
   size_t i = 0;
   while (i < s.size() && isSpace(s[i])) ++i;
-  size_t start = i;
-  bool negative = false;
+  negative = false;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
     negative = s[i] == '-';
     ++i;
   }
+  return i;
+}
+}  // namespace
+
+size_t parseLeadingDouble(std::string_view s, double& value, char decimal) {
+  bool negative;
+  size_t i = skipSpaceAndSign(s, negative);
   size_t mantissaStart = i;
   size_t digits = 0;
   while (i < s.size() && isDigit(s[i])) ++i, ++digits;
@@ -42,7 +49,6 @@ size_t parseLeadingDouble(std::string_view s, double& value, char decimal) {
       end = j;
     }
   }
-  (void)start;
   // from_chars wants '.' and no '+': copy the mantissa when needed.
   std::string_view body = s.substr(mantissaStart, end - mantissaStart);
   double v = 0;
@@ -87,13 +93,8 @@ size_t parseLeadingDouble(std::string_view s, double& value, char decimal) {
 }
 
 size_t parseLeadingInt(std::string_view s, int64_t& value) {
-  size_t i = 0;
-  while (i < s.size() && isSpace(s[i])) ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-    negative = s[i] == '-';
-    ++i;
-  }
+  bool negative;
+  size_t i = skipSpaceAndSign(s, negative);
   size_t first = i;
   uint64_t v = 0;
   bool overflow = false;
