@@ -2,6 +2,7 @@
 #include "core/CError.h"
 
 #include "core/MessageTable.h"
+#include "core/Utf8.h"
 
 #include <utility>
 
@@ -36,11 +37,7 @@ void setPendingDetail(int code, uint32_t line, std::string_view text) {
   }
   g_pending.code = code;
   g_pending.line = line;
-  // Cut at 119 bytes without splitting a UTF-8 sequence.
-  size_t n = std::min<size_t>(text.size(), 119);
-  if (n < text.size())
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  g_pending.text.assign(text.substr(0, n));
+  g_pending.text.assign(cutUtf8(text, 119));
   g_pending.set = true;
 }
 

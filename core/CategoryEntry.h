@@ -2,6 +2,8 @@
 // typed array of these, flattened in pre-order.
 #pragma once
 
+#include "core/Utf8.h"
+
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -43,11 +45,9 @@ struct CategoryEntry {
 
   /// Stores at most 63 bytes of text, not splitting a UTF-8 sequence.
   void setName(std::string_view text) {
-    size_t n = text.size() < sizeof name ? text.size() : sizeof name - 1;
-    if (n < text.size())
-      while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    std::string_view cut = cutUtf8(text, sizeof name - 1);
     std::memset(name, 0, sizeof name);
-    std::memcpy(name, text.data(), n);
+    std::memcpy(name, cut.data(), cut.size());
   }
 
   static constexpr uint16_t kFirstFixedId = 10000;

@@ -2,6 +2,8 @@
 // child lists, deletion and the depth-first walk.
 #include "core/MeasurementTree.h"
 
+#include "core/Utf8.h"
+
 #include "core/CError.h"
 #include "core/CategoryLists.h"
 #include "core/Layout.h"
@@ -20,14 +22,6 @@ BlockId g_root = 0;
 constexpr int kMaxWalk = 4096;
 
 char foldByte(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Length of text cut to at most max bytes without splitting a UTF-8 sequence.
-size_t cutUtf8(std::string_view text, size_t max) {
-  size_t n = std::min(text.size(), max);
-  if (n < text.size())
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  return n;
-}
 
 // Frees everything below the node and the node's comment, but not the node.
 void deleteContents(BlockId id) {
@@ -148,8 +142,8 @@ BlockId createNode(std::string_view name, bool isSubfolder) {
   NodeHeader* h = reinterpret_cast<NodeHeader*>(store.pointer(id));
   // Cut to 29 bytes, but never inside a character: a half UTF-8 sequence
   // would spoil the name in every output format.
-  size_t n = cutUtf8(name, kNodeNameMax);
-  std::memcpy(h->name, name.data(), n);
+  std::string_view cut = cutUtf8(name, kNodeNameMax);
+  std::memcpy(h->name, cut.data(), cut.size());
   h->isSubfolder = isSubfolder ? 1 : 0;
   return id;
 }

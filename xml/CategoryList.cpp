@@ -2,6 +2,8 @@
 // categories and the category-name parser of the table readers.
 #include "xml/CategoryList.h"
 
+#include "core/Utf8.h"
+
 #include "core/CError.h"
 
 #include <string>
@@ -46,12 +48,7 @@ bool folderPath(CategorySpan list, uint32_t target, std::vector<uint32_t>& path)
 }
 
 // The fixed-capacity name of an entry cut like CategoryEntry::setName does.
-std::string_view cutName(std::string_view name) {
-  size_t n = name.size() < 64 ? name.size() : 63;
-  if (n < name.size())
-    while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) --n;
-  return name.substr(0, n);
-}
+std::string_view cutName(std::string_view name) { return cutUtf8(name, 63); }
 
 // Name-to-id table of the list in force for the category-name parser,
 // rebuilt when the record store has changed. Without it each name of each

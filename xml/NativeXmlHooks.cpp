@@ -29,11 +29,4 @@ void NativeXmlCallback::convertToFile(std::string& text) {
   if (platform::fromUtf8(text, m_codePage, m_scratch)) text.swap(m_scratch);
 }
 
-std::string_view cutUtf8(std::string_view text, size_t maxBytes) {
-  if (text.size() <= maxBytes) return text;
-  size_t n = maxBytes;
-  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  return text.substr(0, n);
-}
-
 }  // namespace vltrx

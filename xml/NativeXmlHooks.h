@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/BlockStore.h"
+#include "core/Utf8.h"
 
 #include <cstdint>
 #include <span>
@@ -78,6 +79,6 @@ class NativeXmlCallback {
 };
 
 /// text cut to at most maxBytes bytes without splitting a UTF-8 sequence.
-std::string_view cutUtf8(std::string_view text, size_t maxBytes);
+
 
 }  // namespace vltrx
