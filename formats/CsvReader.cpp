@@ -134,7 +134,7 @@ class CsvLineReader {
     }
     m_ui.update(total);
 
-    if (!m_fraction) m_ui.warningDialog(text(105));
+    if (!m_fraction) m_ui.warningDialog(105, text(105));
     // The last polygon is handed over as it stands.
     commitStaged();
     int rc = checkPointNumbers(m_layout);

@@ -114,7 +114,7 @@ Ui::Answer TerminalUi::doMessageBox(std::string_view message, std::string_view c
   return Answer::None;
 }
 
-bool TerminalUi::doWarning(std::string_view message) {
+bool TerminalUi::doWarning(int, std::string_view message) {
   clearLine();
   const std::string& caption = text(16);
   std::fprintf(m_err, "%s: %.*s\n", caption.c_str(), static_cast<int>(message.size()), message.data());

@@ -23,7 +23,7 @@ class TerminalUi : public Ui {
   void doSetStatus(std::string_view text) override;
   void doSetPosition(uint32_t position) override;
   Answer doMessageBox(std::string_view text, std::string_view caption, Buttons buttons, Icon icon) override;
-  bool doWarning(std::string_view text) override;
+  bool doWarning(int textId, std::string_view text) override;
   void doErrorBox(std::string_view text, std::string_view caption) override;
   bool doAskOverwrite(std::string_view question) override;
   int doRenumberPrompt(std::string_view title, std::string_view message, bool commentOffered,

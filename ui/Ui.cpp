@@ -75,9 +75,9 @@ Ui::Answer Ui::messageBox(std::string_view format, const std::string* arg, std::
   return doMessageBox(body, caption, buttons, icon);
 }
 
-void Ui::warningDialog(std::string_view message) {
+void Ui::warningDialog(int textId, std::string_view message) {
   if (m_quiet) return;
-  if (!doWarning(message)) throw ExitRequest{1};
+  if (!doWarning(textId, message)) throw ExitRequest{1};
 }
 
 void Ui::errorBox(std::string_view message, std::string_view caption) {

@@ -62,9 +62,10 @@ class Ui {
   /// Returns Answer::None without showing anything when quiet.
   Answer messageBox(std::string_view format, const std::string* arg, std::string_view caption, Buttons buttons,
                     Icon icon);
-  /// Modal warning with OK and Cancel. OK returns; Cancel throws
-  /// ExitRequest{1}. Nothing happens when quiet.
-  void warningDialog(std::string_view text);
+  /// Modal warning with OK and Cancel: text is message textId of the table,
+  /// already filled in. OK returns; Cancel throws ExitRequest{1}. Nothing
+  /// happens when quiet.
+  void warningDialog(int textId, std::string_view text);
   /// Error box, unless quiet.
   void errorBox(std::string_view text, std::string_view caption);
   /// "The file "%s" already exists. Overwrite existing file?" — asked even
@@ -83,8 +84,8 @@ class Ui {
   /// Moves the bar to position (0..100 for one phase; the view clips).
   virtual void doSetPosition(uint32_t position) = 0;
   virtual Answer doMessageBox(std::string_view text, std::string_view caption, Buttons buttons, Icon icon) = 0;
-  /// True = OK, false = Cancel.
-  virtual bool doWarning(std::string_view text) = 0;
+  /// True = OK, false = Cancel. textId names the warning (tests, logs).
+  virtual bool doWarning(int textId, std::string_view text) = 0;
   virtual void doErrorBox(std::string_view text, std::string_view caption) = 0;
   virtual bool doAskOverwrite(std::string_view question) = 0;
   /// Returns the answer bits, or -1 for Cancel.
@@ -112,7 +113,7 @@ class SilentUi : public Ui {
   void doSetStatus(std::string_view) override {}
   void doSetPosition(uint32_t) override {}
   Answer doMessageBox(std::string_view, std::string_view, Buttons, Icon) override { return Answer::None; }
-  bool doWarning(std::string_view) override { return true; }
+  bool doWarning(int, std::string_view) override { return true; }
   void doErrorBox(std::string_view, std::string_view) override {}
   bool doAskOverwrite(std::string_view) override { return false; }
   int doRenumberPrompt(std::string_view, std::string_view, bool, unsigned previousBits) override {

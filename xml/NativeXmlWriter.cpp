@@ -242,7 +242,7 @@ void writeNativeXml(Sink& sink, BlockId root, PreferredSystem system, Ui& ui, Na
                     NativeCategoryHooks* categories) {
   if (!isSubFolder(root) && !isLayout(root)) throw makeError(ErrorCode::InvalidBlockId);
   TreeSummary summary = summarize(root);
-  if (summary.beyondLimit && !ui.quiet()) ui.warningDialog(coordinateWarning());
+  if (summary.beyondLimit && !ui.quiet()) ui.warningDialog(121, coordinateWarning());
 
   NativeWriter writer(sink, ui, callback, summary.elements);
   XmlWriter& w = writer.xml();

@@ -48,5 +48,5 @@ TEST(Progress, QuietShowsNothingAndMessageBoxAnswersNone) {
   ui.resetProgress();
   EXPECT_TRUE(ui.positions.empty());
   EXPECT_EQ(ui.messageBox("x", nullptr, "Warning", Ui::Buttons::OkCancel, Ui::Icon::Warning), Ui::Answer::None);
-  ui.warningDialog("never shown");  // no throw
+  ui.warningDialog(105, "never shown");  // no throw
 }

@@ -88,11 +88,13 @@ class TestCategories : public NativeCategoryHooks {
 class RecordingUi : public SilentUi {
  public:
   int warnings = 0;
+  std::vector<int> warningIds;
   bool continueOnWarning = true;
 
  protected:
-  bool doWarning(std::string_view) override {
+  bool doWarning(int textId, std::string_view) override {
     ++warnings;
+    warningIds.push_back(textId);
     return continueOnWarning;
   }
 };
@@ -528,7 +530,7 @@ TEST_F(NativeXml, CoordinateWarningBeforeWriting) {
   {
     StringSink sink;
     writeNativeXml(sink, rootFolder(), PreferredSystem::Xyz, ui, callback, nullptr);
-    EXPECT_EQ(ui.warnings, 1);
+    EXPECT_EQ(ui.warningIds, std::vector<int>{121});
   }
   ui.continueOnWarning = false;
   StringSink sink;
