@@ -1,9 +1,8 @@
 // Turns source point ids (digits or alphanumeric text) into unique point
-// numbers of a layout, and tells the user through the renumbering prompt
-// when a point had to get a new number.
+// numbers of a layout, and keeps the answer of the renumbering prompt that
+// tells the user when a point had to get a new number (the prompt itself is
+// the caller's: ui/RenumberPrompt.h).
 #pragma once
-
-#include "ui/Ui.h"
 
 #include <cstdint>
 #include <string>
@@ -13,6 +12,10 @@
 #include <vector>
 
 namespace vltrx {
+
+/// Answer of the renumbering prompt: bit 0 = do not ask again,
+/// bit 1 = use point id as comment.
+enum RenumberBits : unsigned { kRenumberDontAsk = 1u, kRenumberIdAsComment = 2u };
 
 enum class NumberOutcome {
   Kept,                    // the number came from the source id (or, in the
@@ -50,25 +53,18 @@ class PointNumberer {
   /// -2133 when the next free number would exceed 2147483600.
   PointNumber assign(std::string_view sourceId);
 
-  /// Numbers one source id and, when it was renumbered, shows the renumbering
-  /// prompt unless the ui is quiet or the user chose "do not ask again".
-  /// Cancel throws ExitRequest{-2137}. Returns the number; answerBits() holds
-  /// the answer (bit 1 = use the point id as comment).
-  PointNumber number(std::string_view sourceId, Ui& ui) {
-    PointNumber result = assign(sourceId);
-    report(result, sourceId, ui);
-    return result;
+  /// True when a result was renumbered and the user has not chosen "do not
+  /// ask again": the caller shows the renumbering prompt.
+  bool wantsPrompt(const PointNumber& result) const {
+    return result.outcome != NumberOutcome::Kept && !(m_bits & kRenumberDontAsk);
   }
-
-  /// Shows the prompt for a renumbered result (see number()).
-  void report(const PointNumber& result, std::string_view sourceId, Ui& ui) {
-    if (result.outcome == NumberOutcome::Kept || (m_bits & kRenumberDontAsk) || ui.quiet()) return;
-    m_bits = ui.renumberPrompt(promptMessage(result, sourceId), m_commentOffered, m_bits);
-  }
+  /// Whether the prompt offers "Use point id as comment".
+  bool commentOffered() const { return m_commentOffered; }
 
   /// The last answer of the prompt (bit 0 = do not ask again, bit 1 = use
   /// point id as comment); 0 before the first prompt.
   unsigned answerBits() const { return m_bits; }
+  void setAnswerBits(unsigned bits) { m_bits = bits; }
   bool useIdAsComment() const { return (m_bits & kRenumberIdAsComment) != 0; }
 
   /// The prompt text: text id 10 or 11 filled with the format name, the source

@@ -4,7 +4,7 @@
 #include "core/CError.h"
 #include "core/Layout.h"
 #include "core/Numbers.h"
-#include "ui/Ui.h"
+#include "ui/RenumberPrompt.h"
 
 #include <algorithm>
 
@@ -59,7 +59,7 @@ TablePointIds::Result TablePointIds::assign(std::string_view idBytes, std::strin
     result.number = id > 0 ? static_cast<uint32_t>(id) : 0;
     return result;
   }
-  PointNumber n = m_numberer.number(idText, ui);
+  PointNumber n = numberPoint(m_numberer, idText, ui);
   if (n.number > kMaxPointNumber) throw makeError(ErrorCode::TooManyPoints);
   result.number = n.number;
   result.keepName = n.keepName;

@@ -4,6 +4,7 @@
 #include "ui/TerminalUi.h"
 
 #include "core/MessageTable.h"
+#include "core/PointNumberer.h"
 
 #include <unistd.h>
 

@@ -17,10 +17,6 @@ struct ExitRequest {
   int code;
 };
 
-/// Answer of the renumbering prompt: bit 0 = do not ask again,
-/// bit 1 = use point id as comment.
-enum RenumberBits : unsigned { kRenumberDontAsk = 1u, kRenumberIdAsComment = 2u };
-
 class Ui {
  public:
   enum class Icon { None, Information, Warning, Question, Error };

@@ -6,6 +6,7 @@
 #include "core/MessageTable.h"
 #include "core/PointNumberer.h"
 #include "core/Staging.h"
+#include "ui/RenumberPrompt.h"
 #include "ui/Ui.h"
 
 #include <gtest/gtest.h>
@@ -264,17 +265,17 @@ TEST(PointNumbererTest, PromptOffersTheRightTextAndRemembersDoNotAskAgain) {
   ScriptedUi ui;
   ui.answers = {kRenumberIdAsComment, kRenumberDontAsk | kRenumberIdAsComment};
   PointNumberer numberer(10001, "CSV", true);
-  EXPECT_EQ(numberer.number("17", ui).number, 17u);
+  EXPECT_EQ(numberPoint(numberer, "17", ui).number, 17u);
   EXPECT_TRUE(ui.messages.empty());
-  EXPECT_EQ(numberer.number("17", ui).number, 10001u);
+  EXPECT_EQ(numberPoint(numberer, "17", ui).number, 10001u);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0], numberer.promptMessage({10001, NumberOutcome::RenumberedNotUnique}, "17"));
   EXPECT_TRUE(ui.offered);
   EXPECT_TRUE(numberer.useIdAsComment());
-  numberer.number("B7", ui);
+  numberPoint(numberer, "B7", ui);
   ASSERT_EQ(ui.messages.size(), 2u);
   EXPECT_EQ(ui.previous[1], unsigned(kRenumberIdAsComment));  // preset from the previous answer
-  numberer.number("B8", ui);  // "do not ask again" was chosen
+  numberPoint(numberer, "B8", ui);  // "do not ask again" was chosen
   EXPECT_EQ(ui.messages.size(), 2u);
   EXPECT_TRUE(numberer.useIdAsComment());
 }
@@ -283,13 +284,13 @@ TEST(PointNumbererTest, QuietUiShowsNoPromptAndCancelEndsTheRun) {
   ScriptedUi quiet;
   quiet.setQuiet(true);
   PointNumberer numberer;
-  numberer.number("X", quiet);
+  numberPoint(numberer, "X", quiet);
   EXPECT_TRUE(quiet.messages.empty());
 
   ScriptedUi ui;
   ui.answers = {-1};
   try {
-    numberer.number("Y", ui);
+    numberPoint(numberer, "Y", ui);
     FAIL() << "no exit";
   } catch (const ExitRequest& e) {
     EXPECT_EQ(e.code, -2137);
