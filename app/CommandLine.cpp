@@ -231,20 +231,10 @@ std::string formatHelpText(const std::string& name) {
   const FileFormat* f = findFormat(importFormats(), name);
   if (!f) f = findFormat(exportFormats(), name);
   if (!f || name.empty()) fail(ErrorCode::UnknownFileFormat, name);
-  std::string out;
-  switch (f->type) {
-    case kFormatDxf: out = text(19) + text(20); break;
-    case kFormatCsv: out = text(21); break;
-    case kFormatTxt: out = text(22); break;
-    case kFormatGsi: out = text(24); break;
-    case kFormatXml: out = text(25); break;
-    case kFormatDat: out = text(26); break;
-    case kFormatReb: out = text(27); break;
-    case kFormatSvg: out = text(28); break;
-    case kFormatXslt: out = text(29); break;
-    case kFormatEsri: out = text(30); break;
-    default: fail(ErrorCode::UnknownFileFormat, name);
-  }
+  const FormatCard* card = formatCard(f->type);
+  if (!card || card->helpText < 0) fail(ErrorCode::UnknownFileFormat, name);
+  std::string out = text(card->helpText);
+  if (card->moreHelpText >= 0) out += text(card->moreHelpText);
   if (!out.empty() && out.back() != '\n') out += '\n';
   out += text(23);
   return out;

@@ -61,6 +61,18 @@ bool matchesFormat(const fs::path& file, FormatType type) {
   return false;
 }
 
+/// The list entry of a format: the one the command-line name or the file's
+/// extension names (plug-ins share a type), else the first of its type.
+const FileFormat* formatEntry(const FormatList& list, FormatType type, const std::string& name, const fs::path& path,
+                              FormatDirection direction) {
+  const FileFormat* f = findFormatByName(list, name, direction);
+  if (!f && path.extension().string().size() >= 2) f = findFormatByExtension(list, path.extension().string());
+  if (f && f->type == type) return f;
+  for (const FileFormat& e : list)
+    if (e.type == type) return &e;
+  return nullptr;
+}
+
 std::string outputExtension(FormatType type) {
   std::string ext = ".";
   for (const FileFormat& f : exportFormats()) {
@@ -98,6 +110,7 @@ class Conversion {
   void readInput();
   int readFolder(const fs::path& folder, BlockId parent);
   void readFile(const fs::path& file, BlockId parent);
+  ConversionContext context(const FileFormat* format) const;
   void applyScaleAndSwap();
   void writeOutput();
   void writeLayout(BlockId layout, const fs::path& target, FormatType type, bool wholeTree);
@@ -108,6 +121,8 @@ class Conversion {
   Ui& m_ui;
   FormatType m_in = kFormatNone;
   FormatType m_out = kFormatNone;
+  const FileFormat* m_inEntry = nullptr;
+  const FileFormat* m_outEntry = nullptr;
   bool m_inputIsFolder = false;
   bool m_outputIsFolder = false;  // an existing folder, or a path ending in '/'
   fs::path m_outputPath;
@@ -140,6 +155,8 @@ void Conversion::deriveFormats() {
   }
   const FormatDriver* reader = formatDriver(m_in);
   if (!reader || !reader->read) throw makeError(ErrorCode::UnknownFileFormat, m_job.inputPath);
+  m_inEntry = formatEntry(importFormats(), m_in, m_job.inputFormatName, m_job.inputPath, FormatDirection::Import);
+  m_outEntry = formatEntry(exportFormats(), m_out, m_job.outputFormatName, m_outputPath, FormatDirection::Export);
   if (m_outputPath.empty()) {
     // No output named: beside the input, with the output format's extension.
     if (m_inputIsFolder) throw makeError(ErrorCode::NoOutputFile);
@@ -152,12 +169,20 @@ void Conversion::readFile(const fs::path& file, BlockId parent) {
   if (!driver || !driver->read) throw makeError(ErrorCode::UnknownFileFormat, file.string());
   m_ui.resetProgress();
   m_ui.setStatus(replaceFirstS(text(43), file.filename().string()));
-  ConversionContext context{m_job, m_options, m_ui};
-  context.inputFormat = m_in;
-  context.outputFormat = m_out;
-  context.keepOffsets = m_out == kFormatDxf || m_out == kFormatSvg;
-  context.acceptDuplicateIds = m_out == kFormatDxf || m_out == kFormatSvg || m_out == kFormatCsv || m_out == kFormatTxt;
-  driver->read(file, parent, context);
+  ConversionContext readContext = context(m_inEntry);
+  if (const FormatCard* out = formatCard(m_out)) {
+    readContext.keepOffsets = out->keepsOffsets;
+    readContext.acceptDuplicateIds = out->toleratesDuplicateIds;
+  }
+  driver->read(file, parent, readContext);
+}
+
+ConversionContext Conversion::context(const FileFormat* format) const {
+  ConversionContext c{m_options, m_ui, format};
+  c.inputCodePage = m_job.inputCodePage;
+  c.outputCodePage = m_job.outputCodePage;
+  c.pointIdPrefix = m_job.pointIdPrefix;
+  return c;
 }
 
 /// Reads every matching file of folder (sorted by name) and recurses into
@@ -262,11 +287,10 @@ void Conversion::writeLayout(BlockId layout, const fs::path& target, FormatType 
   std::error_code ec;
   if (fs::exists(target, ec) && !m_ui.askOverwrite(target.string())) throw ExitRequest{+ErrorCode::Cancelled};
   FileSink sink(target);
-  ConversionContext context{m_job, m_options, m_ui};
-  context.inputFormat = m_in;
-  context.outputFormat = type;
-  context.wholeTree = wholeTree;
-  driver->write(layout, sink, context);
+  ConversionContext writeContext =
+      context(type == m_out ? m_outEntry : formatEntry(exportFormats(), type, {}, target, FormatDirection::Export));
+  writeContext.wholeTree = wholeTree;
+  driver->write(layout, sink, writeContext);
   sink.commit();
 }
 

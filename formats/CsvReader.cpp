@@ -19,7 +19,6 @@
 // batches it peaks at 85 MB and takes 0.6 s (fewer fresh pages to fault in).
 #include "formats/CsvReader.h"
 
-#include "app/FormatDrivers.h"
 #include "core/CError.h"
 #include "core/Layout.h"
 #include "core/MeasurementTree.h"
@@ -31,6 +30,7 @@
 #include "formats/TablePointIds.h"
 #include "formats/TableTokenizer.h"
 #include "framework/AllFormatOptions.h"
+#include "framework/Conversion.h"
 #include "ui/Ui.h"
 
 #include <algorithm>
@@ -284,7 +284,7 @@ void readCsv(const std::filesystem::path& file, BlockId parent, ConversionContex
   settings.decimal = options.inDecimal;
   settings.pidReduce = options.inPidReduce;
   settings.alphaNumIds = options.inAlphaNumIds;
-  settings.codePage = context.job.inputCodePage;
+  settings.codePage = context.inputCodePage;
   settings.acceptDuplicateIds = context.acceptDuplicateIds;
   readCsvFile(file, parent, settings, activeTableCategories(), context.ui);
 }

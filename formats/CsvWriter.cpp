@@ -15,7 +15,6 @@
 // their place.
 #include "formats/CsvWriter.h"
 
-#include "app/FormatDrivers.h"
 #include "core/CError.h"
 #include "core/Layout.h"
 #include "core/MeasurementTree.h"
@@ -25,6 +24,7 @@
 #include "formats/TableCategories.h"
 #include "formats/TableTokenizer.h"
 #include "framework/AllFormatOptions.h"
+#include "framework/Conversion.h"
 #include "platform/CodePage.h"
 #include "ui/Ui.h"
 
@@ -241,8 +241,8 @@ void writeCsv(BlockId layout, Sink& sink, ConversionContext& context) {
   settings.delimiter = options.outDelimiter;
   settings.decimal = options.outDecimal;
   settings.alphaNumIds = options.inAlphaNumIds;
-  settings.codePage = context.job.outputCodePage;
-  settings.pointIdPrefix = context.job.pointIdPrefix;
+  settings.codePage = context.outputCodePage;
+  settings.pointIdPrefix = context.pointIdPrefix;
   writeCsvLayout(layout, sink, settings, activeTableCategories(), context.ui);
 }
 

@@ -3,10 +3,18 @@
 
 #include "framework/SettingsKey.h"
 
+#include <algorithm>
+
 namespace vltrx {
 
 std::vector<FormatOptions*> AllFormatOptions::records() {
-  return {&xml, &esri, &dxf, &csv, &txt, &gsi, &reb, &svg, &dat, &xslt};
+  std::vector<const FormatCard*> cards;
+  for (const FormatCard& c : formatCards())
+    if (c.options) cards.push_back(&c);
+  std::sort(cards.begin(), cards.end(), [](const FormatCard* a, const FormatCard* b) { return a->type < b->type; });
+  std::vector<FormatOptions*> out;
+  for (const FormatCard* c : cards) out.push_back(&c->options(*this));
+  return out;
 }
 
 void AllFormatOptions::loadAll(const SettingsKey& key, bool readRegistry) {
@@ -20,19 +28,8 @@ bool AllFormatOptions::saveAll(SettingsKey& key) const {
 }
 
 FormatOptions* AllFormatOptions::find(FormatType type) {
-  switch (type) {
-    case kFormatXml: return &xml;
-    case kFormatEsri: return &esri;
-    case kFormatDxf: return &dxf;
-    case kFormatCsv: return &csv;
-    case kFormatTxt: return &txt;
-    case kFormatGsi: return &gsi;
-    case kFormatReb: return &reb;
-    case kFormatSvg: return &svg;
-    case kFormatDat: return &dat;
-    case kFormatXslt: return &xslt;
-    default: return nullptr;
-  }
+  const FormatCard* c = formatCard(type);
+  return c && c->options ? &c->options(*this) : nullptr;
 }
 
 const FormatOptions* AllFormatOptions::find(FormatType type) const {
@@ -40,9 +37,8 @@ const FormatOptions* AllFormatOptions::find(FormatType type) const {
 }
 
 FormatOptions* AllFormatOptions::find(FormatType type, FormatDirection direction) {
-  const bool import = direction == FormatDirection::Import;
-  if (import && (type == kFormatSvg || type == kFormatDat)) return nullptr;
-  if (!import && type == kFormatEsri) return nullptr;
+  const FormatCard* c = formatCard(type);
+  if (!c || !(direction == FormatDirection::Import ? c->import : c->exportable)) return nullptr;
   return find(type);
 }
 

@@ -1,10 +1,12 @@
-// The table of import and export formats: format numbers, command-line ids,
-// file filters and display texts, their lookup and their publication in the
-// settings store for other programs.
+// The table of formats, one card per format, and the import and export
+// lists built from it: format numbers, command-line ids, file filters and
+// display texts, their lookup and their publication in the settings store
+// for other programs.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +14,8 @@
 namespace vltrx {
 
 class SettingsKey;
+struct AllFormatOptions;
+struct FormatOptions;
 
 /// Number that names a format throughout the program.
 using FormatType = int32_t;
@@ -29,6 +33,51 @@ inline constexpr FormatType kFormatXslt = 12;
 inline constexpr FormatType kFormatAll = 13;  ///< selects option keys of every format
 
 enum class FormatDirection : bool { Export = false, Import = true };
+
+/// What an option file saves of a format in one direction: every value whose
+/// name begins with the prefix, and the names listed (older value names).
+struct OptionFileKeys {
+  const char* prefix = nullptr;  ///< nullptr: none
+  std::span<const char* const> names;
+};
+
+/// Everything the program knows about one format, in one row of the format
+/// table; the import and export lists, key prefixes, option records, help
+/// texts, scale and swap sides, the driver's offset and duplicate-id rules
+/// and the option-file filter are all read from these rows. The reader and
+/// writer functions sit in the driver's table above this layer, one row per
+/// card in the same order.
+struct FormatCard {
+  FormatType type = kFormatNone;
+  /// Id stem of the built-in list entries: "xml_" gives xml_in and xml_out.
+  /// nullptr for a format without a built-in entry (XSLT plug-ins).
+  const char* stem = nullptr;
+  const char* filter = nullptr;   ///< "*.xml;*.vlxml;"
+  int descriptionText = -1;       ///< text id of the display text
+  bool import = false;            ///< an import entry, and an import side of the option record
+  bool exportable = false;        ///< an export entry, and an export side of the option record
+  bool hidden = false;            ///< left out of the published list and the dialog's combo box
+  const char* keyPrefix = "";     ///< prefix of the option values: "XML", "DXF", ...
+  int helpText = -1;              ///< text id of -help:<format>
+  int moreHelpText = -1;          ///< text id appended to helpText, -1: none
+  /// The format's option record among all records.
+  FormatOptions& (*options)(AllFormatOptions&) = nullptr;
+  bool scaleSwapIn = false;       ///< the common scale and swap count on the import side
+  bool scaleSwapOut = false;      ///< ... and on the export side
+  /// As output format: it takes the layout offsets as they are, so the
+  /// native XML reader keeps them instead of adding them to the points.
+  bool keepsOffsets = false;
+  /// As output format: it tolerates duplicate point numbers, so readers skip
+  /// the failure of the final number check.
+  bool toleratesDuplicateIds = false;
+  OptionFileKeys inKeys;          ///< option-file filter, import direction
+  OptionFileKeys outKeys;         ///< option-file filter, export direction
+};
+
+/// Every card; the order is the order of the built-in list entries.
+std::span<const FormatCard> formatCards();
+/// The card of a format number, nullptr when there is none.
+const FormatCard* formatCard(FormatType type);
 
 /// One entry of a format list.
 struct FileFormat {
@@ -74,6 +123,10 @@ std::string_view publishedValueName(FormatDirection direction);
 
 /// First entry, in list order, whose id contains the lower-cased key.
 const FileFormat* findFormat(const FormatList& list, std::string_view key);
+/// Entry of a command-line name ("csv", "csv_in"): "_in" or "_out" is
+/// appended unless the name ends with it; nullptr when no entry matches or
+/// the name is empty.
+const FileFormat* findFormatByName(const FormatList& list, std::string_view name, FormatDirection direction);
 /// First entry, in list order, whose filter contains the lower-cased
 /// extension (with its dot: ".csv").
 const FileFormat* findFormatByExtension(const FormatList& list, std::string_view extension);

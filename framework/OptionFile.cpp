@@ -28,45 +28,6 @@ using platform::ValueType;
 
 namespace {
 
-// Prefix and include names of one format and direction.
-struct FilterRow {
-  FormatType type;
-  FormatDirection direction;
-  const char* prefix;  // nullptr: none
-  std::vector<const char*> names;
-};
-
-const std::vector<FilterRow>& filterRows() {
-  static const std::vector<FilterRow> rows = {
-      {kFormatXml, FormatDirection::Import, "XML_In_", {"XML_InScaleFactor"}},
-      {kFormatXml, FormatDirection::Export, "XML_Out_", {"XML_OutScaleFactor"}},
-      {kFormatDxf, FormatDirection::Import, "DXF_In_",
-       {"DXF_Approx", "DXF_Epsilon", "DXF_PID_Import", "DXF_PID_ImportSource", "DXF_PID_ImportEpsilon",
-        "DXF_PID_BlockAttribute", "DXF_PID_BlockTextNumber", "DXF_PID_ImportLayer", "DXF_PID_LineNumber",
-        "DXF_ImportAllLayers", "DXF_ImportAllLayersWithoutAssignment", "DXF_ImportBlocks",
-        "DXF_ImportBlocksAnchorPoints", "DXF_CPMethod", "DXF_CPFactor"}},
-      {kFormatDxf, FormatDirection::Export, "DXF_Out_",
-       {"DXF_PDMODE", "DXF_PDSIZE", "DXF_Coord", "DXF_Coord_Layer", "DXF_Coord_Orientation",
-        "DXF_Coord_OrigLayer", "DXF_CoordFormat", "DXF_CoordHeight", "DXF_Text", "DXF_Text_ForceHeight",
-        "DXF_TextHeight", "DXF_Comment", "DXF_Comment_Height", "DXF_Comment_Layer",
-        "DXF_Comment_Orientation", "DXF_Comment_OrgLayer", "DXF_PID", "DXF_PID_Layer", "DXF_PID_OrgLayer",
-        "DXF_PID_Orientation", "DXF_PIDHeight"}},
-      {kFormatCsv, FormatDirection::Import, "CSV_In_", {}},
-      {kFormatCsv, FormatDirection::Export, "CSV_Out_", {}},
-      {kFormatTxt, FormatDirection::Import, "TXT_In_", {}},
-      {kFormatTxt, FormatDirection::Export, "TXT_Out_", {}},
-      {kFormatGsi, FormatDirection::Import, "GSI_In_", {"GSI_InScaleFactor"}},
-      {kFormatGsi, FormatDirection::Export, "GSI_Out_", {"GSI_OutScaleFactor"}},
-      {kFormatReb, FormatDirection::Import, "REB_In_", {"REB_InScaleFactor"}},
-      {kFormatReb, FormatDirection::Export, "REB_Out_", {"REB_OutType"}},
-      {kFormatDat, FormatDirection::Export, "DAT_Out_", {"DAT_OutScaleFactor"}},
-      {kFormatXslt, FormatDirection::Import, "XSLT_In_", {}},
-      {kFormatXslt, FormatDirection::Export, "XSLT_Out_", {}},
-      {kFormatEsri, FormatDirection::Import, "ESRI_In_", {}},
-  };
-  return rows;
-}
-
 // The general settings: never part of an option file.
 const char* const kGeneralSettings[] = {
     "DisableVltrxUpdateVersion", "Environment", "ExportFileFormats", "ImportFileFormats",
@@ -299,10 +260,11 @@ bool loadWith(const std::filesystem::path& file, OptionLoader::StoreFor storeFor
 OptionFilter::OptionFilter() : excludeNames(std::begin(kGeneralSettings), std::end(kGeneralSettings)) {}
 
 void OptionFilter::addFormat(FormatType type, FormatDirection direction) {
-  for (const FilterRow& row : filterRows()) {
-    if (row.direction != direction || (type != kFormatAll && row.type != type)) continue;
-    if (row.prefix) prefixes.emplace_back(row.prefix);
-    includeNames.insert(includeNames.end(), row.names.begin(), row.names.end());
+  for (const FormatCard& card : formatCards()) {
+    if (type != kFormatAll && card.type != type) continue;
+    const OptionFileKeys& keys = direction == FormatDirection::Import ? card.inKeys : card.outKeys;
+    if (keys.prefix) prefixes.emplace_back(keys.prefix);
+    includeNames.insert(includeNames.end(), keys.names.begin(), keys.names.end());
   }
 }
 

@@ -41,13 +41,13 @@ void ScaleSwap::apply(double& x, double& y, double& z) const {
 }
 
 bool honoursInputSide(FormatType type) {
-  // ESRI applies its own options in its reader.
-  return type == kFormatXml || (type >= kFormatDxf && type <= kFormatXslt);
+  const FormatCard* c = formatCard(type);
+  return c && c->scaleSwapIn;
 }
 
 bool honoursOutputSide(FormatType type) {
-  // SVG and DAT apply their own options in their writers.
-  return type == kFormatXml || (type >= kFormatDxf && type <= kFormatReb) || type == kFormatXslt;
+  const FormatCard* c = formatCard(type);
+  return c && c->scaleSwapOut;
 }
 
 ScaleSwap combineScaleSwap(FormatType inType, const FormatOptions* inOptions, FormatType outType,

@@ -168,6 +168,23 @@ TEST_F(CommandLine, HelpEndsWithOne) {
   EXPECT_EQ(job.output.find(text(19) + text(20)), 0u);
 }
 
+TEST_F(CommandLine, HelpOfEveryListedFormatIsItsTextThenTheCommonText) {
+  const struct {
+    const char* name;
+    std::string help;
+  } cases[] = {
+      {"xml", text(25)}, {"dxf", text(19) + text(20)}, {"grid", text(30)}, {"csv", text(21)},
+      {"txt", text(22)}, {"gsi", text(24)},            {"reb", text(27)},  {"dat", text(26)},
+      {"svg", text(28)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string expected = c.help;
+    if (expected.back() != '\n') expected += '\n';
+    EXPECT_EQ(formatHelpText(c.name), expected + text(23));
+  }
+}
+
 TEST_F(CommandLine, PrescanSeesDefaultVersionAndGui) {
   ConversionJob j;
   prescanArguments({"vltrx", "-default", "-version", "-gui"}, j);

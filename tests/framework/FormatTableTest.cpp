@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "core/MessageTable.h"
+#include "framework/AllFormatOptions.h"
 #include "framework/SettingsKey.h"
 #include "tests/support/Sandbox.h"
 
@@ -188,6 +190,21 @@ TEST(FormatTable, BuildListCallsPluginScannerAfterBuiltIns) {
   setPluginScanner({});
   EXPECT_EQ(buildFormatList(FormatDirection::Import), 0);
   EXPECT_EQ(importFormats().size(), 7u);
+}
+
+TEST(FormatTable, OneCardPerFormatNamingItsOptionRecord) {
+  AllFormatOptions all;
+  std::vector<FormatType> seen;
+  for (const FormatCard& c : formatCards()) {
+    SCOPED_TRACE(c.keyPrefix);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), c.type), 0);
+    seen.push_back(c.type);
+    EXPECT_EQ(formatCard(c.type), &c);
+    ASSERT_NE(c.options, nullptr);
+    EXPECT_EQ(c.options(all).keyPrefix, c.keyPrefix);
+    EXPECT_EQ(all.find(c.type), &c.options(all));
+  }
+  EXPECT_EQ(formatCard(kFormatAll), nullptr);
 }
 
 TEST(FormatTable, KeyPrefixes) {
