@@ -1,13 +1,15 @@
 # Shared CMake helpers.
 
-# vltrx_library(<name> SOURCES ... DEPS ...): one static library per subsystem.
+# vltrx_library(<name> SOURCES ... [PUBLIC_DEPS ...] [DEPS ...]): one static
+# library per subsystem. PUBLIC_DEPS are the libraries its headers include
+# from, DEPS those only its sources use. Every library sees the repository
+# root ("core/CError.h"); scripts/check-layers.py keeps the includes and
+# these links pointing downward.
 function(vltrx_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_DEPS;DEPS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC ${VLTRX_ROOT} ${CMAKE_BINARY_DIR}/generated)
-  if(ARG_DEPS)
-    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
-  endif()
+  target_include_directories(${name} PUBLIC ${VLTRX_ROOT})
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_DEPS} PRIVATE ${ARG_DEPS})
 endfunction()
 
 # vltrx_add_test(<name> SOURCES ... DEPS ...): one GoogleTest executable per
