@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "framework/FormatOptions.h"
 
@@ -11,6 +12,19 @@ namespace vltrx {
 /// Stored delimiter codes: any run of blanks and tabs, and the tab.
 inline constexpr char kDelimiterWs = 11;
 inline constexpr char kDelimiterTab = 9;
+
+/// Reads a field delimiter as the command line and the option dialogs take
+/// it: "WS" or "TAB" in either case, a tab character, or one character, into
+/// its stored code. False when the text cannot be read.
+bool parseDelimiterText(std::string_view text, char& code);
+
+/// Reads a decimal delimiter: "." or ",". False for anything else.
+bool parseDecimalText(std::string_view text, char& decimal);
+
+/// True when a TXT field layout is valid for the direction: every character,
+/// in either case, one of "#XYZNEIPK" (input) or "#XYZNEICPK" (output), and
+/// exactly two of the letters X and Y or exactly two of N and E.
+bool isValidTxtLayout(std::string_view layout, bool input);
 
 struct CsvOptions : FormatOptions {
   char inDelimiter = ';';                         ///< CSV_In_Delimiter (code)
