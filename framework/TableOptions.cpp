@@ -5,8 +5,6 @@
 
 namespace vltrx {
 
-using Kind = OptionBinding::Kind;
-
 bool parseDelimiterText(std::string_view text, char& code) {
   std::string l(text);
   for (char& ch : l) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
@@ -46,56 +44,34 @@ bool isValidTxtLayout(std::string_view layout, bool input) {
   return xy == 2 || ne == 2;
 }
 
-void CsvOptions::reset(int scope) {
-  const CsvOptions d;
-  if (scope == kResetBoth || scope == kResetInput) {
-    inDelimiter = d.inDelimiter;
-    inDecimal = d.inDecimal;
-    inPidReduce = d.inPidReduce;
-  }
-  if (scope == kResetBoth || scope == kResetOutput) {
-    outDelimiter = d.outDelimiter;
-    outDecimal = d.outDecimal;
-  }
-  FormatOptions::reset(scope);
-  keyPrefix = "CSV";
-}
+namespace {
 
-void CsvOptions::bind(OptionBindings& out) {
-  out.push_back({"CSV_In_Delimiter", Kind::Char, true, &inDelimiter, nullptr});
-  out.push_back({"CSV_In_Decimal", Kind::Char, true, &inDecimal, nullptr});
-  out.push_back({"CSV_In_PIDReduce", Kind::Bool, true, &inPidReduce, nullptr});
-  out.push_back({"CSV_Out_Delimiter", Kind::Char, false, &outDelimiter, nullptr});
-  out.push_back({"CSV_Out_Decimal", Kind::Char, false, &outDecimal, nullptr});
-  bindCommon(out);
-}
+// The table formats list their own values before the common ones.
+constexpr OptionField kCsvFields[] = {
+    {"CSV_In_Delimiter", kInputSide, optionField<&CsvOptions::inDelimiter>(), ';'},
+    {"CSV_In_Decimal", kInputSide, optionField<&CsvOptions::inDecimal>(), systemDecimalSeparator},
+    {"CSV_In_PIDReduce", kInputSide, optionField<&CsvOptions::inPidReduce>(), false},
+    {"CSV_Out_Delimiter", kOutputSide, optionField<&CsvOptions::outDelimiter>(), ';'},
+    {"CSV_Out_Decimal", kOutputSide, optionField<&CsvOptions::outDecimal>(), systemDecimalSeparator},
+};
 
-void TxtOptions::reset(int scope) {
-  const TxtOptions d;
-  if (scope == kResetBoth || scope == kResetInput) {
-    inDelimiter = d.inDelimiter;
-    inDecimal = d.inDecimal;
-    inFormat = d.inFormat;
-    inPidReduce = d.inPidReduce;
-  }
-  if (scope == kResetBoth || scope == kResetOutput) {
-    outDelimiter = d.outDelimiter;
-    outDecimal = d.outDecimal;
-    outFormat = d.outFormat;
-  }
-  FormatOptions::reset(scope);
-  keyPrefix = "TXT";
-}
+constexpr OptionField kTxtFields[] = {
+    {"TXT_In_Delimiter", kInputSide, optionField<&TxtOptions::inDelimiter>(), kDelimiterWs},
+    {"TXT_In_Decimal", kInputSide, optionField<&TxtOptions::inDecimal>(), '.'},
+    {"TXT_In_Format", kInputSide, optionField<&TxtOptions::inFormat>(), "#XYZ"},
+    {"TXT_In_PIDReduce", kInputSide, optionField<&TxtOptions::inPidReduce>(), false},
+    {"TXT_Out_Delimiter", kOutputSide, optionField<&TxtOptions::outDelimiter>(), kDelimiterTab},
+    {"TXT_Out_Decimal", kOutputSide, optionField<&TxtOptions::outDecimal>(), '.'},
+    {"TXT_Out_Format", kOutputSide, optionField<&TxtOptions::outFormat>(), "#XYZ"},
+};
 
-void TxtOptions::bind(OptionBindings& out) {
-  out.push_back({"TXT_In_Delimiter", Kind::Char, true, &inDelimiter, nullptr});
-  out.push_back({"TXT_In_Decimal", Kind::Char, true, &inDecimal, nullptr});
-  out.push_back({"TXT_In_Format", Kind::String, true, &inFormat, nullptr});
-  out.push_back({"TXT_In_PIDReduce", Kind::Bool, true, &inPidReduce, nullptr});
-  out.push_back({"TXT_Out_Delimiter", Kind::Char, false, &outDelimiter, nullptr});
-  out.push_back({"TXT_Out_Decimal", Kind::Char, false, &outDecimal, nullptr});
-  out.push_back({"TXT_Out_Format", Kind::String, false, &outFormat, nullptr});
-  bindCommon(out);
-}
+constexpr OptionDeclaration kCsvDeclaration{"CSV", kCsvFields, CommonValues::Last};
+constexpr OptionDeclaration kTxtDeclaration{"TXT", kTxtFields, CommonValues::Last};
+
+}  // namespace
+
+const OptionDeclaration& CsvOptions::declaration() const { return kCsvDeclaration; }
+
+const OptionDeclaration& TxtOptions::declaration() const { return kTxtDeclaration; }
 
 }  // namespace vltrx
