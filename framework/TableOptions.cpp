@@ -16,12 +16,10 @@ bool parseDelimiterText(std::string_view text, char& code) {
     code = kDelimiterTab;
     return true;
   }
-  // A single printable character; digits, the decimal characters, quotes and
-  // minus would make the fields unreadable.
-  if (text.size() != 1) return false;
-  unsigned char c = static_cast<unsigned char>(text[0]);
-  if (c < 0x20 || c >= 0x7F || std::isdigit(c) || c == '"' || c == '.' || c == '-' || c == '+') return false;
-  code = static_cast<char>(c);
+  // Any other single character stands for itself (digits and quotes
+  // included); only NUL cannot be stored as a one-character value.
+  if (text.size() != 1 || text[0] == '\0') return false;
+  code = text[0];
   return true;
 }
 

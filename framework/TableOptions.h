@@ -14,8 +14,8 @@ inline constexpr char kDelimiterWs = 11;
 inline constexpr char kDelimiterTab = 9;
 
 /// Reads a field delimiter as the command line and the option dialogs take
-/// it: "WS" or "TAB" in either case, a tab character, or one character, into
-/// its stored code. False when the text cannot be read.
+/// it: "WS" or "TAB" in either case, a tab character, or any other single
+/// character, into its stored code. False when the text cannot be read.
 bool parseDelimiterText(std::string_view text, char& code);
 
 /// Reads a decimal delimiter: "." or ",". False for anything else.

@@ -126,7 +126,9 @@ TEST(TableOptionTexts, DelimiterDecimalAndLayout) {
                                                   {"_", true, '_'},
                                                   {"", false, 0},
                                                   {";;", false, 0},
-                                                  {"7", false, 0}}) {
+                                                  {"7", true, '7'},
+                                                  {"\"", true, '"'},
+                                                  {"-", true, '-'}}) {
     SCOPED_TRACE(c.text);
     char code = 0;
     EXPECT_EQ(parseDelimiterText(c.text, code), c.ok);
