@@ -94,6 +94,7 @@ void* optionFieldAt(FormatOptions& record) {
 
 }  // namespace detail
 
+/// The access to a member of a record, its kind taken from the member's type.
 template <auto Member, auto... Nested>
 constexpr OptionAccess optionField() {
   using Record = typename detail::MemberClass<decltype(Member)>::type;

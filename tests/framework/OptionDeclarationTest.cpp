@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,16 @@ TEST(OptionDeclaration, BindingsAreTheStoredDeclaredFieldsInOrder) {
     std::vector<std::string> stored;
     for (const DeclaredOption& d : r->declaredFields())
       if (!d.name.empty()) stored.push_back(d.name);
+    for (const DeclaredOption& d : r->declaredFields()) {
+      // A value named for a side belongs to it ("CSV_In_", "GSI_InScaleFactor", "REB_OutType").
+      const std::string afterPrefix = d.name.substr(std::min(d.name.size(), r->keyPrefix.size() + 1));
+      if (afterPrefix.starts_with("In")) EXPECT_EQ(d.field->side, kInputSide) << d.name;
+      if (afterPrefix.starts_with("Out")) EXPECT_EQ(d.field->side, kOutputSide) << d.name;
+      if (!d.field->signFlag.at) continue;
+      // A signed value is a double whose sign lives in a bool.
+      EXPECT_EQ(d.field->field.kind, Kind::Double) << d.name;
+      EXPECT_EQ(d.field->signFlag.kind, Kind::Bool) << d.name;
+    }
     ASSERT_EQ(bindings.size(), stored.size());
     for (size_t i = 0; i < bindings.size(); ++i) {
       EXPECT_EQ(bindings[i].name, stored[i]);
