@@ -53,8 +53,12 @@ TEST(OptionDeclaration, BindingsAreTheStoredDeclaredFieldsInOrder) {
     for (const DeclaredOption& d : r->declaredFields()) {
       // A value named for a side belongs to it ("CSV_In_", "GSI_InScaleFactor", "REB_OutType").
       const std::string afterPrefix = d.name.substr(std::min(d.name.size(), r->keyPrefix.size() + 1));
-      if (afterPrefix.starts_with("In")) EXPECT_EQ(d.field->side, kInputSide) << d.name;
-      if (afterPrefix.starts_with("Out")) EXPECT_EQ(d.field->side, kOutputSide) << d.name;
+      if (afterPrefix.starts_with("In")) {
+        EXPECT_EQ(d.field->side, kInputSide) << d.name;
+      }
+      if (afterPrefix.starts_with("Out")) {
+        EXPECT_EQ(d.field->side, kOutputSide) << d.name;
+      }
       if (!d.field->signFlag.at) continue;
       // A signed value is a double whose sign lives in a bool.
       EXPECT_EQ(d.field->field.kind, Kind::Double) << d.name;
