@@ -29,7 +29,7 @@ bench: setup
 	scripts/bench.sh build-bench
 
 # libFuzzer on every file parser (clang): FUZZ_SECONDS each, seeds from
-# fuzz/corpus/<name>; new inputs go to build-fuzz/corpus/<name>.
+# fuzz/corpus and tests/data (scripts/fuzz.sh); new inputs go to build-fuzz/corpus/<name>.
 FUZZ_SECONDS ?= 60
 fuzz:
 	@scripts/setup.sh fuzz

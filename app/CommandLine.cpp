@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <initializer_list>
 
 namespace vltrx {
 namespace {
@@ -157,52 +158,444 @@ unsigned parseRebList(std::string_view value) {
   return kinds;
 }
 
-void setDelimiter(std::string_view value, char* a, char* b, char* c, char* d) {
+void setDelimiter(std::string_view value, std::initializer_list<char*> targets) {
   char code;
-  if (!parseDelimiterText(std::string(value), code)) fail(ErrorCode::InvalidFieldDelimiter);
-  for (char* p : {a, b, c, d})
-    if (p) *p = code;
+  if (!parseDelimiterText(value, code)) fail(ErrorCode::InvalidFieldDelimiter);
+  for (char* p : targets) *p = code;
 }
 
-void setDecimal(std::string_view value, char* a, char* b, char* c, char* d) {
-  if (value != "." && value != ",") fail(ErrorCode::InvalidDecimalDelimiter);
-  for (char* p : {a, b, c, d})
-    if (p) *p = value[0];
+void setDecimal(std::string_view value, std::initializer_list<char*> targets) {
+  char decimal;
+  if (!parseDecimalText(value, decimal)) fail(ErrorCode::InvalidDecimalDelimiter);
+  for (char* p : targets) *p = decimal;
 }
+
+// --- The option table ------------------------------------------------------------
+//
+// Each handler gets the text after its prefix and returns 0 to go on, or a
+// positive exit code that ends the program (help).
+
+using Job = ConversionJob;
+using Options = AllFormatOptions;
+
+int setInputFormat(std::string_view rest, Job& job, Options&) {
+  std::string name(rest);
+  job.inputFormatName = name;
+  if (name == "*") {
+    job.inputFormat = kAllFormats;
+  } else {
+    job.inputFormat = formatTypeFromName(name, FormatDirection::Import);
+    if (job.inputFormat == 0) fail(ErrorCode::UnknownDataFormat, name);
+  }
+  return 0;
+}
+
+int setOutputFormat(std::string_view rest, Job& job, Options& o) {
+  std::string name(rest);
+  job.outputFormatName = name;
+  if (name == "*") {
+    job.outputFormat = kAllFormats;
+  } else {
+    job.outputFormat = formatTypeFromName(name, FormatDirection::Export);
+    if (job.outputFormat == 0) {
+      unsigned kinds = parseRebList(name);
+      if (kinds == 0) fail(ErrorCode::UnknownDataFormat, name);
+      job.outputFormat = kFormatReb;
+      job.rebKinds = kinds;
+      o.reb.outTypes = kinds;
+    }
+  }
+  return 0;
+}
+
+/// Only the first -incp: / -outcp: counts: the code page is taken while it
+/// is still automatic.
+void setCodePage(std::string_view rest, uint32_t& codePage, bool& automatic) {
+  int64_t cp;
+  if (automatic && readInt(rest, cp)) {
+    codePage = static_cast<uint32_t>(cp);
+    automatic = false;
+  }
+}
+
+int setInputCodePage(std::string_view rest, Job& job, Options&) {
+  setCodePage(rest, job.inputCodePage, job.inputCodePageAuto);
+  return 0;
+}
+
+int setOutputCodePage(std::string_view rest, Job& job, Options&) {
+  setCodePage(rest, job.outputCodePage, job.outputCodePageAuto);
+  return 0;
+}
+
+int setAlphaNumIds(std::string_view, Job&, Options& o) {
+  for (FormatOptions* r : o.records())
+    if (!r->alphaNumIdsNotOffered) r->inAlphaNumIds = true;
+  return 0;
+}
+
+int setNoDialog(std::string_view, Job& job, Options&) {
+  job.noDialog = true;
+  return 0;
+}
+
+int setSaveOptions(std::string_view rest, Job& job, Options&) {
+  job.action = Action::SaveOptions;
+  job.inputPath = std::string(rest);
+  return 0;
+}
+
+int setLoadOptions(std::string_view rest, Job& job, Options&) {
+  job.action = Action::LoadOptions;
+  job.inputPath = std::string(rest);
+  return 0;
+}
+
+int setDeleteSource(std::string_view, Job& job, Options&) {
+  job.deleteSource = true;
+  return 0;
+}
+
+int setOpenDialog(std::string_view, Job& job, Options&) {
+  job.action = Action::OpenDialogThenConvert;
+  return 0;
+}
+
+int setSaveDialog(std::string_view, Job& job, Options&) {
+  job.action = Action::SaveDialogThenConvert;
+  return 0;
+}
+
+int setScale(std::string_view rest, Job& job, Options&) {
+  double v;
+  if (!parseWholeDouble(rest, v) || !std::isfinite(v) || std::fabs(v) < 0.000001) fail(ErrorCode::InvalidScaleFactor);
+  job.scale = v;
+  return 0;
+}
+
+/// "-all" also matches "-all:create", which leaves the categories of the
+/// layers to be created.
+int setAllLayers(std::string_view rest, Job&, Options& o) {
+  o.dxf.importAllLayers = true;
+  if (!startsWith(rest, ":create")) o.dxf.importAllLayersWithoutAssignment = true;
+  return 0;
+}
+
+int setXmlCopy(std::string_view, Job& job, Options&) {
+  job.xmlCopy = true;
+  return 0;
+}
+
+int setApprox(std::string_view rest, Job&, Options& o) {
+  double v;
+  if (!readNumber(rest, v) || !(v >= 0.001) || !std::isfinite(v)) fail(ErrorCode::InvalidApproximation);
+  o.dxf.approx = v;
+  return 0;
+}
+
+int setEpsilon(std::string_view rest, Job&, Options& o) {
+  double v;
+  if (!readNumber(rest, v) || !(v >= 0) || !std::isfinite(v)) fail(ErrorCode::InvalidEquality);
+  o.dxf.epsilon = v;
+  return 0;
+}
+
+/// source, epsilon (negative: ignore z), layer, attribute tag, text number.
+int setPidImport(std::string_view rest, Job&, Options& o) {
+  auto f = splitFields(rest);
+  o.dxf.pidImport = true;
+  std::string source = fieldAt(f, 1);
+  if (!source.empty()) {
+    int64_t s;
+    if (!readInt(source, s) || s < 0 || s >= 3) fail(ErrorCode::InvalidOptionId);
+    o.dxf.pidImportSource = static_cast<int>(s);
+  }
+  std::string eps = fieldAt(f, 2);
+  double e;
+  if (!eps.empty() && readNumber(eps, e) && std::isfinite(e)) {
+    o.dxf.pidImportEpsilon = std::fabs(e);
+    o.dxf.pidImportIgnoreZ = e < 0;
+  }
+  if (!fieldAt(f, 3).empty()) o.dxf.pidImportLayer = fieldAt(f, 3);
+  if (!fieldAt(f, 4).empty()) o.dxf.pidBlockAttribute = fieldAt(f, 4);
+  int64_t n;
+  if (!fieldAt(f, 5).empty() && readInt(fieldAt(f, 5), n))
+    o.dxf.pidBlockTextNumber = static_cast<int>(std::clamp<int64_t>(n, 1, 1000000));
+  return 0;
+}
+
+int setBlocks(std::string_view rest, Job&, Options& o) {
+  o.dxf.importBlocks = true;
+  o.dxf.importBlocksAnchorPoints = rest == "bp";
+  return 0;
+}
+
+int setProxy(std::string_view, Job&, Options& o) {
+  o.dxf.importProxyAnchorPoints = true;
+  return 0;
+}
+
+int setPointStyle(std::string_view rest, Job&, Options& o) {
+  auto f = splitFields(rest);
+  int64_t mode = 0;
+  if (!fieldAt(f, 1).empty()) {
+    if (!readInt(fieldAt(f, 1), mode) || !validPdMode(mode)) fail(ErrorCode::InvalidPointDisplayMode);
+    o.dxf.pdMode = static_cast<int>(mode);
+  }
+  double size;
+  if (!fieldAt(f, 2).empty()) {
+    if (!readNumber(fieldAt(f, 2), size) || !std::isfinite(size)) fail(ErrorCode::InvalidPointDisplayMode);
+    o.dxf.pdSize = size;
+  }
+  return 0;
+}
+
+int setPolyPoints(std::string_view, Job&, Options& o) {
+  o.dxf.addPolyPoints = true;
+  return 0;
+}
+
+int clearVlLayerPrefix(std::string_view, Job&, Options& o) {
+  o.dxf.addVlLayerPrefix = false;
+  return 0;
+}
+
+int setKeepVlPrefix(std::string_view, Job&, Options& o) {
+  o.dxf.keepVlPrefix = true;
+  return 0;
+}
+
+int setPidReduce(std::string_view, Job&, Options& o) {
+  o.csv.inPidReduce = true;
+  o.txt.inPidReduce = true;
+  return 0;
+}
+
+int setDelimiters(std::string_view rest, Job&, Options& o) {
+  setDelimiter(rest, {&o.csv.inDelimiter, &o.csv.outDelimiter, &o.txt.inDelimiter, &o.txt.outDelimiter});
+  return 0;
+}
+
+/// "-delin:" and "-delout:" set one direction; any other "-del..." is ignored.
+int setOneDelimiter(std::string_view rest, Job&, Options& o) {
+  if (startsWith(rest, "in:"))
+    setDelimiter(rest.substr(3), {&o.csv.inDelimiter, &o.txt.inDelimiter});
+  else if (startsWith(rest, "out:"))
+    setDelimiter(rest.substr(4), {&o.csv.outDelimiter, &o.txt.outDelimiter});
+  return 0;
+}
+
+int setDecimals(std::string_view rest, Job&, Options& o) {
+  setDecimal(rest, {&o.csv.inDecimal, &o.csv.outDecimal, &o.txt.inDecimal, &o.txt.outDecimal});
+  return 0;
+}
+
+int setOneDecimal(std::string_view rest, Job&, Options& o) {
+  if (startsWith(rest, "in:"))
+    setDecimal(rest.substr(3), {&o.csv.inDecimal, &o.txt.inDecimal});
+  else if (startsWith(rest, "out:"))
+    setDecimal(rest.substr(4), {&o.csv.outDecimal, &o.txt.outDecimal});
+  return 0;
+}
+
+/// Both directions: the layout must suit input and output.
+int setLayouts(std::string_view rest, Job&, Options& o) {
+  if (!isValidTxtLayout(rest, true) || !isValidTxtLayout(rest, false)) fail(ErrorCode::InvalidFormatString);
+  o.txt.inFormat = rest;
+  o.txt.outFormat = rest;
+  return 0;
+}
+
+/// "-formatin:" and "-formatout:"; any other "-format..." is ignored.
+int setOneLayout(std::string_view rest, Job&, Options& o) {
+  const bool input = startsWith(rest, "in:");
+  if (!input && !startsWith(rest, "out:")) return 0;
+  const std::string_view layout = rest.substr(input ? 3 : 4);
+  if (!isValidTxtLayout(layout, input)) fail(ErrorCode::InvalidFormatString);
+  (input ? o.txt.inFormat : o.txt.outFormat) = layout;
+  return 0;
+}
+
+int setKz(std::string_view rest, Job&, Options& o) {
+  int64_t kz;
+  if (readInt(rest, kz) && kz >= 10 && kz <= 89) o.reb.outKz = static_cast<int>(kz);
+  return 0;
+}
+
+/// GSI word indexes: 1 to 99; anything else gives 0 (not read).
+int wordIndex(std::string_view rest) {
+  int64_t w = 0;
+  if (!readInt(rest, w) || w < 1 || w > 99) w = 0;
+  return static_cast<int>(w);
+}
+
+int setCommentWordIndex(std::string_view rest, Job&, Options& o) {
+  o.gsi.wordIndexComment = wordIndex(rest);
+  return 0;
+}
+
+int setCategoryWordIndex(std::string_view rest, Job&, Options& o) {
+  o.gsi.wordIndexCategory = wordIndex(rest);
+  return 0;
+}
+
+/// The ids of the first two fields.
+int addCategoryIds(std::string_view rest, Job& job, Options&) {
+  auto f = splitFields(rest);
+  for (size_t n = 1; n <= 2 && n <= f.size(); ++n) {
+    int64_t id;
+    if (readInt(f[n - 1], id)) job.categoryIds.push_back(static_cast<int>(id));
+  }
+  return 0;
+}
+
+int setGui(std::string_view, Job& job, Options&) {
+  job.action = Action::Gui;
+  return 0;
+}
+
+int setAllCentrePoints(std::string_view, Job&, Options& o) {
+  o.dxf.cpMethod = kCentrePointsAll;
+  return 0;
+}
+
+int setNoCentrePoints(std::string_view, Job&, Options& o) {
+  o.dxf.cpMethod = kCentrePointsNone;
+  return 0;
+}
+
+/// The factor alone; the method stays as configured.
+int setCentrePointFactor(std::string_view rest, Job&, Options& o) {
+  double v;
+  if (!readNumber(rest, v) || !(v >= 0) || !std::isfinite(v)) fail(ErrorCode::InvalidMidpointFactor);
+  o.dxf.cpFactor = v;
+  return 0;
+}
+
+int setPidText(std::string_view rest, Job& job, Options&) {
+  parseTextSetting(rest, job.exportText.pid, false, ErrorCode::InvalidPidTextHeight);
+  return 0;
+}
+
+/// "-help" alone: the usage text; "-help:<format>": that format's help.
+int showHelp(std::string_view rest, Job& job, Options&) {
+  if (!rest.empty() && rest[0] == ':')
+    job.output = formatHelpText(std::string(rest.substr(1)));
+  else
+    job.output = usageText();
+  return 1;
+}
+
+/// -lang:, -default and -version act at start-up.
+int handledAtStartUp(std::string_view, Job&, Options&) { return 0; }
+
+int setEditOptions(std::string_view rest, Job& job, Options&) {
+  job.action = Action::EditOptions;
+  job.optionFormatName = std::string(rest);
+  return 0;
+}
+
+int setCoordText(std::string_view rest, Job& job, Options&) {
+  parseTextSetting(rest, job.exportText.coord, true, ErrorCode::InvalidCoordTextHeight);
+  return 0;
+}
+
+/// Exactly three characters holding x, y and z in either case.
+int setSwap(std::string_view rest, Job& job, Options&) {
+  std::string l = lower(rest);
+  if (l.size() != 3 || l.find('x') == std::string::npos || l.find('y') == std::string::npos ||
+      l.find('z') == std::string::npos)
+    fail(ErrorCode::InvalidSwap);
+  job.swapText = rest;
+  return 0;
+}
+
+int setCommentText(std::string_view rest, Job& job, Options&) {
+  parseTextSetting(rest, job.exportText.comment, false, ErrorCode::InvalidTextParameters);
+  return 0;
+}
+
+/// A height in the first field and the word "forceheight" in any field.
+int setTextObjects(std::string_view rest, Job& job, Options&) {
+  auto f = splitFields(rest);
+  job.exportText.textGiven = true;
+  for (size_t n = 1; n <= f.size(); ++n) {
+    const std::string& field = f[n - 1];
+    if (field.empty()) continue;
+    if (lower(field) == "forceheight") {
+      job.exportText.textForceHeight = true;
+    } else if (n == 1) {
+      double h;
+      if (!parseWholeDouble(field, h) || !std::isfinite(h)) fail(ErrorCode::InvalidTextParameters);
+      job.exportText.textHeight = h;
+    } else {
+      fail(ErrorCode::InvalidTextParameters);
+    }
+  }
+  return 0;
+}
+
+struct OptionRule {
+  std::string_view prefix;
+  int (*handle)(std::string_view rest, Job& job, Options& options);
+};
+
+// The order is part of the grammar: the first row whose prefix begins the
+// argument wins, so a shorter prefix takes over the longer forms listed after
+// it ("-all" handles "-all:create", "-del" handles "-delin:" and "-delout:").
+// Prefixes compare case-sensitively.
+constexpr OptionRule kOptionRules[] = {
+    {"-in:", setInputFormat},
+    {"-out:", setOutputFormat},
+    {"-incp:", setInputCodePage},
+    {"-outcp:", setOutputCodePage},
+    {"-alphanum:", setAlphaNumIds},
+    {"-nodialog", setNoDialog},
+    {"-saveopt:", setSaveOptions},
+    {"-loadopt:", setLoadOptions},
+    {"-delsource", setDeleteSource},
+    {"-opendlg", setOpenDialog},
+    {"-savedlg", setSaveDialog},
+    {"-scale:", setScale},
+    {"-all", setAllLayers},
+    {"-xmlcopy", setXmlCopy},
+    {"-approx:", setApprox},
+    {"-epsilon:", setEpsilon},
+    {"-pidin:", setPidImport},
+    {"-block:", setBlocks},
+    {"-proxy", setProxy},
+    {"-pstyle:", setPointStyle},
+    {"-pp", setPolyPoints},
+    {"-addvl", clearVlLayerPrefix},
+    {"-keepvl", setKeepVlPrefix},
+    {"-pidred", setPidReduce},
+    {"-del:", setDelimiters},
+    {"-del", setOneDelimiter},
+    {"-dec:", setDecimals},
+    {"-dec", setOneDecimal},
+    {"-format:", setLayouts},
+    {"-format", setOneLayout},
+    {"-kz:", setKz},
+    {"-wi:comment,", setCommentWordIndex},
+    {"-wi:code,", setCategoryWordIndex},
+    {"-cat:", addCategoryIds},
+    {"-gui", setGui},
+    {"-cp:all", setAllCentrePoints},
+    {"-cp:none", setNoCentrePoints},
+    {"-cp:", setCentrePointFactor},
+    {"-pid:", setPidText},
+    {"-help", showHelp},
+    {"-lang:", handledAtStartUp},
+    {"-default", handledAtStartUp},
+    {"-version", handledAtStartUp},
+    {"-opt:", setEditOptions},
+    {"-coord:", setCoordText},
+    {"-swap:", setSwap},
+    {"-comment:", setCommentText},
+    {"-text:", setTextObjects},
+};
 
 }  // namespace
-
-bool parseDelimiterText(const std::string& text, char& code) {
-  std::string l = lower(text);
-  if (l == "ws") {
-    code = kDelimiterWs;
-    return true;
-  }
-  if (l == "tab" || text == "\t") {
-    code = kDelimiterTab;
-    return true;
-  }
-  // A single printable character; digits, the decimal characters, quotes and
-  // minus would make the fields unreadable.
-  if (text.size() != 1) return false;
-  unsigned char c = static_cast<unsigned char>(text[0]);
-  if (c < 0x20 || c >= 0x7F || std::isdigit(c) || c == '"' || c == '.' || c == '-' || c == '+') return false;
-  code = static_cast<char>(c);
-  return true;
-}
-
-bool isValidTxtLayout(const std::string& layout, bool input) {
-  if (layout.empty()) return false;
-  std::string_view allowed = input ? "#XYZNEIPK" : "#XYZNEICPK";
-  int xy = 0, ne = 0;
-  for (char ch : layout) {
-    char u = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    if (allowed.find(u) == std::string_view::npos) return false;
-    if (u == 'X' || u == 'Y') ++xy;
-    if (u == 'N' || u == 'E') ++ne;
-  }
-  return xy == 2 || ne == 2;
-}
 
 void prescanArguments(const std::vector<std::string>& args, ConversionJob& job) {
   for (size_t i = 1; i < args.size(); ++i) {
@@ -253,226 +646,14 @@ int parseArguments(const std::vector<std::string>& args, ConversionJob& job, All
       ++job.pathCount;
       continue;
     }
-    auto is = [&](std::string_view prefix) { return startsWith(a, prefix); };
-    auto rest = [&](std::string_view prefix) { return std::string_view(a).substr(prefix.size()); };
-
-    if (is("-in:")) {
-      std::string name(rest("-in:"));
-      job.inputFormatName = name;
-      if (name == "*") {
-        job.inputFormat = kAllFormats;
-      } else {
-        job.inputFormat = formatTypeFromName(name, FormatDirection::Import);
-        if (job.inputFormat == 0) fail(ErrorCode::UnknownDataFormat, name);
-      }
-    } else if (is("-out:")) {
-      std::string name(rest("-out:"));
-      job.outputFormatName = name;
-      if (name == "*") {
-        job.outputFormat = kAllFormats;
-      } else {
-        job.outputFormat = formatTypeFromName(name, FormatDirection::Export);
-        if (job.outputFormat == 0) {
-          unsigned kinds = parseRebList(name);
-          if (kinds == 0) fail(ErrorCode::UnknownDataFormat, name);
-          job.outputFormat = kFormatReb;
-          job.rebKinds = kinds;
-          o.reb.outTypes = kinds;
-        }
-      }
-    } else if (is("-incp:")) {
-      int64_t cp;
-      if (job.inputCodePageAuto && readInt(rest("-incp:"), cp)) {
-        job.inputCodePage = static_cast<uint32_t>(cp);
-        job.inputCodePageAuto = false;
-      }
-    } else if (is("-outcp:")) {
-      int64_t cp;
-      if (job.outputCodePageAuto && readInt(rest("-outcp:"), cp)) {
-        job.outputCodePage = static_cast<uint32_t>(cp);
-        job.outputCodePageAuto = false;
-      }
-    } else if (is("-alphanum:")) {
-      for (FormatOptions* r : o.records())
-        if (!r->alphaNumIdsNotOffered) r->inAlphaNumIds = true;
-    } else if (is("-nodialog")) {
-      job.noDialog = true;
-    } else if (is("-saveopt:")) {
-      job.action = Action::SaveOptions;
-      job.inputPath = std::string(rest("-saveopt:"));
-    } else if (is("-loadopt:")) {
-      job.action = Action::LoadOptions;
-      job.inputPath = std::string(rest("-loadopt:"));
-    } else if (is("-delsource")) {
-      job.deleteSource = true;
-    } else if (is("-opendlg")) {
-      job.action = Action::OpenDialogThenConvert;
-    } else if (is("-savedlg")) {
-      job.action = Action::SaveDialogThenConvert;
-    } else if (is("-scale:")) {
-      double v;
-      if (!parseWholeDouble(rest("-scale:"), v) || !std::isfinite(v) || std::fabs(v) < 0.000001)
-        fail(ErrorCode::InvalidScaleFactor);
-      job.scale = v;
-    } else if (is("-all")) {
-      o.dxf.importAllLayers = true;
-      if (!is("-all:create")) o.dxf.importAllLayersWithoutAssignment = true;
-    } else if (is("-xmlcopy")) {
-      job.xmlCopy = true;
-    } else if (is("-approx:")) {
-      double v;
-      if (!readNumber(rest("-approx:"), v) || !(v >= 0.001) || !std::isfinite(v)) fail(ErrorCode::InvalidApproximation);
-      o.dxf.approx = v;
-    } else if (is("-epsilon:")) {
-      double v;
-      if (!readNumber(rest("-epsilon:"), v) || !(v >= 0) || !std::isfinite(v)) fail(ErrorCode::InvalidEquality);
-      o.dxf.epsilon = v;
-    } else if (is("-pidin:")) {
-      auto f = splitFields(rest("-pidin:"));
-      o.dxf.pidImport = true;
-      std::string source = fieldAt(f, 1);
-      if (!source.empty()) {
-        int64_t s;
-        if (!readInt(source, s) || s < 0 || s >= 3) fail(ErrorCode::InvalidOptionId);
-        o.dxf.pidImportSource = static_cast<int>(s);
-      }
-      std::string eps = fieldAt(f, 2);
-      double e;
-      if (!eps.empty() && readNumber(eps, e) && std::isfinite(e)) {
-        o.dxf.pidImportEpsilon = std::fabs(e);
-        o.dxf.pidImportIgnoreZ = e < 0;
-      }
-      if (!fieldAt(f, 3).empty()) o.dxf.pidImportLayer = fieldAt(f, 3);
-      if (!fieldAt(f, 4).empty()) o.dxf.pidBlockAttribute = fieldAt(f, 4);
-      int64_t n;
-      if (!fieldAt(f, 5).empty() && readInt(fieldAt(f, 5), n))
-        o.dxf.pidBlockTextNumber = static_cast<int>(std::clamp<int64_t>(n, 1, 1000000));
-    } else if (is("-block:")) {
-      o.dxf.importBlocks = true;
-      o.dxf.importBlocksAnchorPoints = rest("-block:") == "bp";
-    } else if (is("-proxy")) {
-      o.dxf.importProxyAnchorPoints = true;
-    } else if (is("-pstyle:")) {
-      auto f = splitFields(rest("-pstyle:"));
-      int64_t mode = 0;
-      if (!fieldAt(f, 1).empty()) {
-        if (!readInt(fieldAt(f, 1), mode) || !validPdMode(mode)) fail(ErrorCode::InvalidPointDisplayMode);
-        o.dxf.pdMode = static_cast<int>(mode);
-      }
-      double size;
-      if (!fieldAt(f, 2).empty()) {
-        if (!readNumber(fieldAt(f, 2), size) || !std::isfinite(size)) fail(ErrorCode::InvalidPointDisplayMode);
-        o.dxf.pdSize = size;
-      }
-    } else if (is("-pp")) {
-      o.dxf.addPolyPoints = true;
-    } else if (is("-addvl")) {
-      o.dxf.addVlLayerPrefix = false;
-    } else if (is("-keepvl")) {
-      o.dxf.keepVlPrefix = true;
-    } else if (is("-pidred")) {
-      o.csv.inPidReduce = true;
-      o.txt.inPidReduce = true;
-    } else if (is("-del:")) {
-      setDelimiter(rest("-del:"), &o.csv.inDelimiter, &o.csv.outDelimiter, &o.txt.inDelimiter, &o.txt.outDelimiter);
-    } else if (is("-del")) {
-      if (is("-delin:"))
-        setDelimiter(rest("-delin:"), &o.csv.inDelimiter, &o.txt.inDelimiter, nullptr, nullptr);
-      else if (is("-delout:"))
-        setDelimiter(rest("-delout:"), &o.csv.outDelimiter, &o.txt.outDelimiter, nullptr, nullptr);
-    } else if (is("-dec:")) {
-      setDecimal(rest("-dec:"), &o.csv.inDecimal, &o.csv.outDecimal, &o.txt.inDecimal, &o.txt.outDecimal);
-    } else if (is("-dec")) {
-      if (is("-decin:"))
-        setDecimal(rest("-decin:"), &o.csv.inDecimal, &o.txt.inDecimal, nullptr, nullptr);
-      else if (is("-decout:"))
-        setDecimal(rest("-decout:"), &o.csv.outDecimal, &o.txt.outDecimal, nullptr, nullptr);
-    } else if (is("-format:")) {
-      std::string layout(rest("-format:"));
-      if (!isValidTxtLayout(layout, true) || !isValidTxtLayout(layout, false)) fail(ErrorCode::InvalidFormatString);
-      o.txt.inFormat = layout;
-      o.txt.outFormat = layout;
-    } else if (is("-format")) {
-      if (is("-formatin:")) {
-        std::string layout(rest("-formatin:"));
-        if (!isValidTxtLayout(layout, true)) fail(ErrorCode::InvalidFormatString);
-        o.txt.inFormat = layout;
-      } else if (is("-formatout:")) {
-        std::string layout(rest("-formatout:"));
-        if (!isValidTxtLayout(layout, false)) fail(ErrorCode::InvalidFormatString);
-        o.txt.outFormat = layout;
-      }
-    } else if (is("-kz:")) {
-      int64_t kz;
-      if (readInt(rest("-kz:"), kz) && kz >= 10 && kz <= 89) o.reb.outKz = static_cast<int>(kz);
-    } else if (is("-wi:comment,")) {
-      int64_t w = 0;
-      if (!readInt(rest("-wi:comment,"), w) || w < 1 || w > 99) w = 0;
-      o.gsi.wordIndexComment = static_cast<int>(w);
-    } else if (is("-wi:code,")) {
-      int64_t w = 0;
-      if (!readInt(rest("-wi:code,"), w) || w < 1 || w > 99) w = 0;
-      o.gsi.wordIndexCategory = static_cast<int>(w);
-    } else if (is("-cat:")) {
-      auto f = splitFields(rest("-cat:"));
-      for (size_t n = 1; n <= 2 && n <= f.size(); ++n) {
-        int64_t id;
-        if (readInt(f[n - 1], id)) job.categoryIds.push_back(static_cast<int>(id));
-      }
-    } else if (is("-gui")) {
-      job.action = Action::Gui;
-    } else if (is("-cp:all")) {
-      o.dxf.cpMethod = kCentrePointsAll;
-    } else if (is("-cp:none")) {
-      o.dxf.cpMethod = kCentrePointsNone;
-    } else if (is("-cp:")) {
-      double v;
-      if (!readNumber(rest("-cp:"), v) || !(v >= 0) || !std::isfinite(v)) fail(ErrorCode::InvalidMidpointFactor);
-      o.dxf.cpFactor = v;
-    } else if (is("-pid:")) {
-      parseTextSetting(rest("-pid:"), job.exportText.pid, false, ErrorCode::InvalidPidTextHeight);
-    } else if (is("-help")) {
-      std::string_view r = rest("-help");
-      if (!r.empty() && r[0] == ':') {
-        job.output = formatHelpText(std::string(r.substr(1)));
-      } else {
-        job.output = usageText();
-      }
-      return 1;
-    } else if (is("-lang:") || is("-default") || is("-version")) {
-      // Handled at start-up.
-    } else if (is("-opt:")) {
-      job.action = Action::EditOptions;
-      job.optionFormatName = std::string(rest("-opt:"));
-    } else if (is("-coord:")) {
-      parseTextSetting(rest("-coord:"), job.exportText.coord, true, ErrorCode::InvalidCoordTextHeight);
-    } else if (is("-swap:")) {
-      std::string s(rest("-swap:"));
-      std::string l = lower(s);
-      if (l.size() != 3 || l.find('x') == std::string::npos || l.find('y') == std::string::npos ||
-          l.find('z') == std::string::npos)
-        fail(ErrorCode::InvalidSwap);
-      job.swapText = s;
-    } else if (is("-comment:")) {
-      parseTextSetting(rest("-comment:"), job.exportText.comment, false, ErrorCode::InvalidTextParameters);
-    } else if (is("-text:")) {
-      auto f = splitFields(rest("-text:"));
-      job.exportText.textGiven = true;
-      for (size_t n = 1; n <= f.size(); ++n) {
-        const std::string& field = f[n - 1];
-        if (field.empty()) continue;
-        if (lower(field) == "forceheight") {
-          job.exportText.textForceHeight = true;
-        } else if (n == 1) {
-          double h;
-          if (!parseWholeDouble(field, h) || !std::isfinite(h)) fail(ErrorCode::InvalidTextParameters);
-          job.exportText.textHeight = h;
-        } else {
-          fail(ErrorCode::InvalidTextParameters);
-        }
-      }
+    // The first row whose prefix begins the argument handles it; an argument
+    // that matches no row is ignored.
+    for (const OptionRule& rule : kOptionRules) {
+      if (!startsWith(a, rule.prefix)) continue;
+      const int exitCode = rule.handle(std::string_view(a).substr(rule.prefix.size()), job, o);
+      if (exitCode > 0) return exitCode;
+      break;
     }
-    // Anything else is ignored.
   }
 
   applyExportText(job, o);

@@ -35,11 +35,4 @@ std::string usageText();
 /// that is no known format.
 std::string formatHelpText(const std::string& name);
 
-/// Reads a delimiter text ("WS", "TAB" or one character) into its stored
-/// code; false when it cannot be read.
-bool parseDelimiterText(const std::string& text, char& code);
-
-/// True when a TXT field layout is valid for the direction.
-bool isValidTxtLayout(const std::string& layout, bool input);
-
 }  // namespace vltrx

@@ -13,37 +13,98 @@ namespace {
 
 using Kind = OptionBinding::Kind;
 
-// Suffixes of the seven common values, in table order; the first four are
-// the import side.
-constexpr std::string_view kCommonSuffixes[7] = {
-    "_In_ScaleFactor",  "_In_Swap",  "_In_SwapFormat", "_In_PID_AlphaNum",
-    "_Out_ScaleFactor", "_Out_Swap", "_Out_SwapFormat",
+// The common values in table order; the first four are the import side.
+// Dialog texts: "Scale" (279) with "Scale factor (Default value=1)" (289),
+// "Coordinate swap" (280) and its order combo box with 290, "Alphanumeric
+// point id's" (288) with 291.
+constexpr OptionField kCommonFields[] = {
+    {"_In_ScaleFactor", kInputSide, optionField<&FormatOptions::inScaleFactor>(), 1.0, {}, 279, 289},
+    {"_In_Swap", kInputSide, optionField<&FormatOptions::inSwap>(), false, {}, 280, 290},
+    {"_In_SwapFormat", kInputSide, optionField<&FormatOptions::inSwapOrder>(), "XYZ", {}, 0, 290},
+    {"_In_PID_AlphaNum", kInputSide, optionField<&FormatOptions::inAlphaNumIds>(), false, {}, 288, 291},
+    {"_Out_ScaleFactor", kOutputSide, optionField<&FormatOptions::outScaleFactor>(), 1.0, {}, 279, 289},
+    {"_Out_Swap", kOutputSide, optionField<&FormatOptions::outSwap>(), false, {}, 280, 290},
+    {"_Out_SwapFormat", kOutputSide, optionField<&FormatOptions::outSwapOrder>(), "XYZ", {}, 0, 290},
 };
+
+void resetField(FormatOptions& record, const OptionField& f) {
+  void* p = f.field.at(record);
+  const OptionDefault& d = f.value;
+  switch (f.kind()) {
+    case Kind::Bool: *static_cast<bool*>(p) = d.number != 0; break;
+    case Kind::Int: *static_cast<int*>(p) = static_cast<int>(d.number); break;
+    case Kind::Dword: *static_cast<uint32_t*>(p) = static_cast<uint32_t>(d.number); break;
+    case Kind::Double: *static_cast<double*>(p) = d.number; break;
+    case Kind::Char:
+      *static_cast<char*>(p) = d.computed ? d.computed() : static_cast<char>(static_cast<unsigned char>(d.number));
+      break;
+    case Kind::String: *static_cast<std::string*>(p) = d.text; break;
+    case Kind::SignedDouble:
+      *static_cast<double*>(p) = std::fabs(d.number);
+      *static_cast<bool*>(f.signFlag.at(record)) = d.number < 0;
+      break;
+  }
+}
+
+void resetFields(FormatOptions& record, std::span<const OptionField> fields, int scope) {
+  const bool input = scope == kResetBoth || scope == kResetInput;
+  const bool output = scope == kResetBoth || scope == kResetOutput;
+  for (const OptionField& f : fields)
+    if (f.side == kInputSide ? input : output) resetField(record, f);
+}
+
+OptionBinding bindingOf(FormatOptions& record, const OptionField& f, std::string name) {
+  return {std::move(name), f.kind(), f.side == kInputSide, f.field.at(record),
+          f.signFlag.at ? static_cast<bool*>(f.signFlag.at(record)) : nullptr, &f};
+}
+
+// The common bindings under the record's current key prefix.
+OptionBindings commonBindings(FormatOptions& record) {
+  OptionBindings out;
+  for (const OptionField& f : kCommonFields) out.push_back(bindingOf(record, f, record.keyPrefix + std::string(f.name)));
+  return out;
+}
 
 }  // namespace
 
+std::span<const OptionField> commonOptionFields() { return kCommonFields; }
+
 std::string commonValueName(std::string_view prefix, int index) {
   std::string name(prefix);
-  if (index >= 0 && index < 7) name += kCommonSuffixes[index];
+  if (index >= 0 && index < 7) name += kCommonFields[index].name;
   return name;
 }
 
+const OptionDeclaration& FormatOptions::declaration() const {
+  static const OptionDeclaration d{"", {}, CommonValues::First};
+  return d;
+}
+
+std::vector<DeclaredOption> FormatOptions::declaredFields() const {
+  const OptionDeclaration& d = declaration();
+  std::vector<DeclaredOption> out;
+  auto addCommon = [&] {
+    for (const OptionField& f : kCommonFields) {
+      std::string name;
+      if (d.common != CommonValues::NotStored)
+        name = &f == &kCommonFields[0] && !d.inScaleName.empty() ? std::string(d.inScaleName)
+                                                                 : keyPrefix + std::string(f.name);
+      out.push_back({&f, std::move(name)});
+    }
+  };
+  if (d.common != CommonValues::Last) addCommon();
+  for (const OptionField& f : d.fields) out.push_back({&f, std::string(f.name)});
+  if (d.common == CommonValues::Last) addCommon();
+  return out;
+}
+
 void FormatOptions::reset(int scope) {
-  const FormatOptions d;
-  if (scope == kResetBoth || scope == kResetInput) {
-    inScaleFactor = d.inScaleFactor;
-    inSwap = d.inSwap;
-    inSwapOrder = d.inSwapOrder;
-    inAlphaNumIds = d.inAlphaNumIds;
-  }
-  if (scope == kResetBoth || scope == kResetOutput) {
-    outScaleFactor = d.outScaleFactor;
-    outSwap = d.outSwap;
-    outSwapOrder = d.outSwapOrder;
-  }
+  const OptionDeclaration& d = declaration();
+  resetFields(*this, kCommonFields, scope);
+  resetFields(*this, d.fields, scope);
   title.clear();
-  keyPrefix.clear();
   alphaNumIdsNotOffered = false;
+  keyPrefix = d.keyPrefix;
 }
 
 void FormatOptions::load(const SettingsKey& key, bool readRegistry) {
@@ -61,29 +122,15 @@ bool FormatOptions::save(SettingsKey& key) const {
   return writeBindings(key, bindings);
 }
 
-void FormatOptions::bind(OptionBindings& out) { bindCommon(out); }
-
-void FormatOptions::bindCommon(OptionBindings& out, std::string_view inScaleName) {
-  std::string scaleName = inScaleName.empty() ? commonValueName(keyPrefix, 0) : std::string(inScaleName);
-  out.push_back({std::move(scaleName), Kind::Double, true, &inScaleFactor, nullptr});
-  out.push_back({commonValueName(keyPrefix, 1), Kind::Bool, true, &inSwap, nullptr});
-  out.push_back({commonValueName(keyPrefix, 2), Kind::String, true, &inSwapOrder, nullptr});
-  out.push_back({commonValueName(keyPrefix, 3), Kind::Bool, true, &inAlphaNumIds, nullptr});
-  out.push_back({commonValueName(keyPrefix, 4), Kind::Double, false, &outScaleFactor, nullptr});
-  out.push_back({commonValueName(keyPrefix, 5), Kind::Bool, false, &outSwap, nullptr});
-  out.push_back({commonValueName(keyPrefix, 6), Kind::String, false, &outSwapOrder, nullptr});
+void FormatOptions::bind(OptionBindings& out) {
+  for (DeclaredOption& d : declaredFields())
+    if (!d.name.empty()) out.push_back(bindingOf(*this, *d.field, std::move(d.name)));
 }
 
-void FormatOptions::loadCommon(const SettingsKey& key) {
-  OptionBindings bindings;
-  bindCommon(bindings);
-  readBindings(key, bindings);
-}
+void FormatOptions::loadCommon(const SettingsKey& key) { readBindings(key, commonBindings(*this)); }
 
 bool FormatOptions::saveCommon(SettingsKey& key) const {
-  OptionBindings bindings;
-  const_cast<FormatOptions*>(this)->bindCommon(bindings);
-  return writeBindings(key, bindings);
+  return writeBindings(key, commonBindings(const_cast<FormatOptions&>(*this)));
 }
 
 void readBindings(const SettingsKey& key, const OptionBindings& bindings) {
@@ -196,49 +243,72 @@ std::string bindingValueText(const OptionBinding& b) {
   return {};
 }
 
-// --- XML ---------------------------------------------------------------------
+// --- XML, ESRI, SVG, DAT, XSLT ------------------------------------------------------
 
-void XmlOptions::reset(int scope) {
-  if (scope == kResetBoth || scope == kResetInput) preferredSystem = 0;
-  FormatOptions::reset(scope);
-  keyPrefix = "XML";
+namespace {
+
+// The preferred coordinate system is set by the reader, never stored.
+constexpr OptionField kXmlFields[] = {
+    {"", kInputSide, optionField<&XmlOptions::preferredSystem>(), 0},
+};
+
+// Label texts of one run (command line), never stored.
+constexpr OptionField kSvgFields[] = {
+    {"", kOutputSide, optionField<&SvgOptions::pid, &TextLabelOptions::enabled>(), false},
+    {"", kOutputSide, optionField<&SvgOptions::pid, &TextLabelOptions::height>(), 0.01,
+     optionField<&SvgOptions::pid, &TextLabelOptions::relative>()},
+    {"", kOutputSide, optionField<&SvgOptions::pid, &TextLabelOptions::origLayer>(), false},
+    {"", kOutputSide, optionField<&SvgOptions::pid, &TextLabelOptions::layer>(), "VL_PID"},
+    {"", kOutputSide, optionField<&SvgOptions::pid, &TextLabelOptions::orientation>(), 0},
+    {"", kOutputSide, optionField<&SvgOptions::coord, &TextLabelOptions::enabled>(), false},
+    {"", kOutputSide, optionField<&SvgOptions::coord, &TextLabelOptions::height>(), 0.01,
+     optionField<&SvgOptions::coord, &TextLabelOptions::relative>()},
+    {"", kOutputSide, optionField<&SvgOptions::coord, &TextLabelOptions::origLayer>(), false},
+    {"", kOutputSide, optionField<&SvgOptions::coord, &TextLabelOptions::layer>(), "VL_COORD"},
+    {"", kOutputSide, optionField<&SvgOptions::coord, &TextLabelOptions::orientation>(), 0},
+    {"", kOutputSide, optionField<&SvgOptions::coordFormat>(), "(%x %y)"},
+    {"", kOutputSide, optionField<&SvgOptions::comment, &TextLabelOptions::enabled>(), false},
+    {"", kOutputSide, optionField<&SvgOptions::comment, &TextLabelOptions::height>(), 0.01,
+     optionField<&SvgOptions::comment, &TextLabelOptions::relative>()},
+    {"", kOutputSide, optionField<&SvgOptions::comment, &TextLabelOptions::origLayer>(), false},
+    {"", kOutputSide, optionField<&SvgOptions::comment, &TextLabelOptions::layer>(), "VL_COMMENT"},
+    {"", kOutputSide, optionField<&SvgOptions::comment, &TextLabelOptions::orientation>(), 0},
+    {"", kOutputSide, optionField<&SvgOptions::text, &TextLabelOptions::enabled>(), false},
+    {"", kOutputSide, optionField<&SvgOptions::text, &TextLabelOptions::height>(), 0.01,
+     optionField<&SvgOptions::text, &TextLabelOptions::relative>()},
+    {"", kOutputSide, optionField<&SvgOptions::text, &TextLabelOptions::origLayer>(), false},
+    {"", kOutputSide, optionField<&SvgOptions::text, &TextLabelOptions::layer>(), ""},
+    {"", kOutputSide, optionField<&SvgOptions::text, &TextLabelOptions::orientation>(), 0},
+    {"", kOutputSide, optionField<&SvgOptions::textForceHeight>(), false},
+    {"", kOutputSide, optionField<&SvgOptions::svgVersion>(), 1.1},
+};
+
+}  // namespace
+
+const OptionDeclaration& XmlOptions::declaration() const {
+  static const OptionDeclaration d{"XML", kXmlFields, CommonValues::First};
+  return d;
 }
 
-// --- ESRI, DAT, XSLT: the common fields only -----------------------------------
-
-void EsriOptions::reset(int scope) {
-  FormatOptions::reset(scope);
-  keyPrefix = "ESRI";
+const OptionDeclaration& EsriOptions::declaration() const {
+  static const OptionDeclaration d{"ESRI", {}, CommonValues::First};
+  return d;
 }
 
-void DatOptions::reset(int scope) {
-  FormatOptions::reset(scope);
-  keyPrefix = "DAT";
+const OptionDeclaration& SvgOptions::declaration() const {
+  static const OptionDeclaration d{"SVG", kSvgFields, CommonValues::NotStored};
+  return d;
 }
 
-void XsltOptions::reset(int scope) {
-  FormatOptions::reset(scope);
-  keyPrefix = "XSLT";
+const OptionDeclaration& DatOptions::declaration() const {
+  static const OptionDeclaration d{"DAT", {}, CommonValues::First};
+  return d;
 }
 
-// --- SVG -----------------------------------------------------------------------
-
-void SvgOptions::reset(int scope) {
-  if (scope == kResetBoth || scope == kResetOutput) {
-    const SvgOptions d;
-    pid = d.pid;
-    coord = d.coord;
-    coordFormat = d.coordFormat;
-    comment = d.comment;
-    text = d.text;
-    textForceHeight = d.textForceHeight;
-    svgVersion = d.svgVersion;
-  }
-  FormatOptions::reset(scope);
-  keyPrefix = "SVG";
+const OptionDeclaration& XsltOptions::declaration() const {
+  static const OptionDeclaration d{"XSLT", {}, CommonValues::First};
+  return d;
 }
-
-void SvgOptions::bind(OptionBindings&) {}
 
 // -------------------------------------------------------------------------------
 

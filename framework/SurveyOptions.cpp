@@ -3,39 +3,31 @@
 
 namespace vltrx {
 
-using Kind = OptionBinding::Kind;
+namespace {
 
-void GsiOptions::reset(int scope) {
-  const GsiOptions d;
-  if (scope == kResetBoth || scope == kResetInput) {
-    wordIndexComment = d.wordIndexComment;
-    wordIndexCategory = d.wordIndexCategory;
-  }
-  FormatOptions::reset(scope);
-  keyPrefix = "GSI";
-}
+// Dialog: labels 253 and 254 with the tooltips 255 and 256 ("A zero word
+// index means no reading of the value.").
+constexpr OptionField kGsiFields[] = {
+    {"GSI_In_WordIndex_Comment", kInputSide, optionField<&GsiOptions::wordIndexComment>(), 71, {}, 253, 255},
+    {"GSI_In_WordIndex_Category", kInputSide, optionField<&GsiOptions::wordIndexCategory>(), 0, {}, 254, 256},
+};
 
-void GsiOptions::bind(OptionBindings& out) {
-  out.push_back({"GSI_In_WordIndex_Comment", Kind::Int, true, &wordIndexComment, nullptr});
-  out.push_back({"GSI_In_WordIndex_Category", Kind::Int, true, &wordIndexCategory, nullptr});
-  // The GSI reader has always kept its input scale without "_" after "In".
-  bindCommon(out, "GSI_InScaleFactor");
-}
+// Dialog: "Type of coordinate folder:" (273) over the record types, whose
+// check boxes carry the tooltips 277 (DA30), 278 (DA45) and 276 (DA49);
+// "Horizon ID (10-89)" (272).
+constexpr OptionField kRebFields[] = {
+    {"REB_OutType", kOutputSide, optionField<&RebOptions::outTypes>(), kRebDa30, {}, 273},
+    {"REB_Out_KZ", kOutputSide, optionField<&RebOptions::outKz>(), 10, {}, 272},
+};
 
-void RebOptions::reset(int scope) {
-  const RebOptions d;
-  if (scope == kResetBoth || scope == kResetOutput) {
-    outTypes = d.outTypes;
-    outKz = d.outKz;
-  }
-  FormatOptions::reset(scope);
-  keyPrefix = "REB";
-}
+// The GSI reader has always kept its input scale without "_" after "In".
+constexpr OptionDeclaration kGsiDeclaration{"GSI", kGsiFields, CommonValues::Last, "GSI_InScaleFactor"};
+constexpr OptionDeclaration kRebDeclaration{"REB", kRebFields, CommonValues::Last};
 
-void RebOptions::bind(OptionBindings& out) {
-  out.push_back({"REB_OutType", Kind::Dword, false, &outTypes, nullptr});
-  out.push_back({"REB_Out_KZ", Kind::Int, false, &outKz, nullptr});
-  bindCommon(out);
-}
+}  // namespace
+
+const OptionDeclaration& GsiOptions::declaration() const { return kGsiDeclaration; }
+
+const OptionDeclaration& RebOptions::declaration() const { return kRebDeclaration; }
 
 }  // namespace vltrx

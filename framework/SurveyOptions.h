@@ -8,26 +8,24 @@
 
 namespace vltrx {
 
+/// The input scale is kept under "GSI_InScaleFactor".
 struct GsiOptions : FormatOptions {
-  int wordIndexComment = 71;   ///< GSI_In_WordIndex_Comment, 0 = not read
-  int wordIndexCategory = 0;   ///< GSI_In_WordIndex_Category, 0 = not read
+  int wordIndexComment;   ///< GSI_In_WordIndex_Comment, 0 = not read; 71
+  int wordIndexCategory;  ///< GSI_In_WordIndex_Category, 0 = not read; 0
 
-  GsiOptions() : FormatOptions("GSI") {}
-  void reset(int scope = kResetBoth) override;
-  /// The input scale is kept under "GSI_InScaleFactor".
-  void bind(OptionBindings& out) override;
+  GsiOptions() { reset(); }
+  const OptionDeclaration& declaration() const override;
 };
 
 /// Record kinds of RebOptions::outTypes.
 enum RebRecordKind : uint32_t { kRebDa30 = 1, kRebDa45 = 2, kRebDa49 = 4 };
 
 struct RebOptions : FormatOptions {
-  uint32_t outTypes = kRebDa30;  ///< REB_OutType, bit set of RebRecordKind
-  int outKz = 10;                ///< REB_Out_KZ, horizon id 10..89
+  uint32_t outTypes;  ///< REB_OutType, bit set of RebRecordKind; DA30
+  int outKz;          ///< REB_Out_KZ, horizon id 10..89; 10
 
-  RebOptions() : FormatOptions("REB") {}
-  void reset(int scope = kResetBoth) override;
-  void bind(OptionBindings& out) override;
+  RebOptions() { reset(); }
+  const OptionDeclaration& declaration() const override;
 };
 
 }  // namespace vltrx

@@ -1,60 +1,75 @@
-// CSV and TXT option values.
+// CSV and TXT option values and the checks of delimiter and layout texts.
 #include "framework/TableOptions.h"
+
+#include <cctype>
 
 namespace vltrx {
 
-using Kind = OptionBinding::Kind;
-
-void CsvOptions::reset(int scope) {
-  const CsvOptions d;
-  if (scope == kResetBoth || scope == kResetInput) {
-    inDelimiter = d.inDelimiter;
-    inDecimal = d.inDecimal;
-    inPidReduce = d.inPidReduce;
+bool parseDelimiterText(std::string_view text, char& code) {
+  std::string l(text);
+  for (char& ch : l) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  if (l == "ws") {
+    code = kDelimiterWs;
+    return true;
   }
-  if (scope == kResetBoth || scope == kResetOutput) {
-    outDelimiter = d.outDelimiter;
-    outDecimal = d.outDecimal;
+  if (l == "tab" || text == "\t") {
+    code = kDelimiterTab;
+    return true;
   }
-  FormatOptions::reset(scope);
-  keyPrefix = "CSV";
+  // Any other single character stands for itself (digits and quotes
+  // included); only NUL cannot be stored as a one-character value.
+  if (text.size() != 1 || text[0] == '\0') return false;
+  code = text[0];
+  return true;
 }
 
-void CsvOptions::bind(OptionBindings& out) {
-  out.push_back({"CSV_In_Delimiter", Kind::Char, true, &inDelimiter, nullptr});
-  out.push_back({"CSV_In_Decimal", Kind::Char, true, &inDecimal, nullptr});
-  out.push_back({"CSV_In_PIDReduce", Kind::Bool, true, &inPidReduce, nullptr});
-  out.push_back({"CSV_Out_Delimiter", Kind::Char, false, &outDelimiter, nullptr});
-  out.push_back({"CSV_Out_Decimal", Kind::Char, false, &outDecimal, nullptr});
-  bindCommon(out);
+bool parseDecimalText(std::string_view text, char& decimal) {
+  if (text != "." && text != ",") return false;
+  decimal = text[0];
+  return true;
 }
 
-void TxtOptions::reset(int scope) {
-  const TxtOptions d;
-  if (scope == kResetBoth || scope == kResetInput) {
-    inDelimiter = d.inDelimiter;
-    inDecimal = d.inDecimal;
-    inFormat = d.inFormat;
-    inPidReduce = d.inPidReduce;
+bool isValidTxtLayout(std::string_view layout, bool input) {
+  if (layout.empty()) return false;
+  std::string_view allowed = input ? "#XYZNEIPK" : "#XYZNEICPK";
+  int xy = 0, ne = 0;
+  for (char ch : layout) {
+    char u = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    if (allowed.find(u) == std::string_view::npos) return false;
+    if (u == 'X' || u == 'Y') ++xy;
+    if (u == 'N' || u == 'E') ++ne;
   }
-  if (scope == kResetBoth || scope == kResetOutput) {
-    outDelimiter = d.outDelimiter;
-    outDecimal = d.outDecimal;
-    outFormat = d.outFormat;
-  }
-  FormatOptions::reset(scope);
-  keyPrefix = "TXT";
+  return xy == 2 || ne == 2;
 }
 
-void TxtOptions::bind(OptionBindings& out) {
-  out.push_back({"TXT_In_Delimiter", Kind::Char, true, &inDelimiter, nullptr});
-  out.push_back({"TXT_In_Decimal", Kind::Char, true, &inDecimal, nullptr});
-  out.push_back({"TXT_In_Format", Kind::String, true, &inFormat, nullptr});
-  out.push_back({"TXT_In_PIDReduce", Kind::Bool, true, &inPidReduce, nullptr});
-  out.push_back({"TXT_Out_Delimiter", Kind::Char, false, &outDelimiter, nullptr});
-  out.push_back({"TXT_Out_Decimal", Kind::Char, false, &outDecimal, nullptr});
-  out.push_back({"TXT_Out_Format", Kind::String, false, &outFormat, nullptr});
-  bindCommon(out);
-}
+namespace {
+
+// The table formats list their own values before the common ones.
+constexpr OptionField kCsvFields[] = {
+    {"CSV_In_Delimiter", kInputSide, optionField<&CsvOptions::inDelimiter>(), ';'},
+    {"CSV_In_Decimal", kInputSide, optionField<&CsvOptions::inDecimal>(), systemDecimalSeparator},
+    {"CSV_In_PIDReduce", kInputSide, optionField<&CsvOptions::inPidReduce>(), false},
+    {"CSV_Out_Delimiter", kOutputSide, optionField<&CsvOptions::outDelimiter>(), ';'},
+    {"CSV_Out_Decimal", kOutputSide, optionField<&CsvOptions::outDecimal>(), systemDecimalSeparator},
+};
+
+constexpr OptionField kTxtFields[] = {
+    {"TXT_In_Delimiter", kInputSide, optionField<&TxtOptions::inDelimiter>(), kDelimiterWs},
+    {"TXT_In_Decimal", kInputSide, optionField<&TxtOptions::inDecimal>(), '.'},
+    {"TXT_In_Format", kInputSide, optionField<&TxtOptions::inFormat>(), "#XYZ"},
+    {"TXT_In_PIDReduce", kInputSide, optionField<&TxtOptions::inPidReduce>(), false},
+    {"TXT_Out_Delimiter", kOutputSide, optionField<&TxtOptions::outDelimiter>(), kDelimiterTab},
+    {"TXT_Out_Decimal", kOutputSide, optionField<&TxtOptions::outDecimal>(), '.'},
+    {"TXT_Out_Format", kOutputSide, optionField<&TxtOptions::outFormat>(), "#XYZ"},
+};
+
+constexpr OptionDeclaration kCsvDeclaration{"CSV", kCsvFields, CommonValues::Last};
+constexpr OptionDeclaration kTxtDeclaration{"TXT", kTxtFields, CommonValues::Last};
+
+}  // namespace
+
+const OptionDeclaration& CsvOptions::declaration() const { return kCsvDeclaration; }
+
+const OptionDeclaration& TxtOptions::declaration() const { return kTxtDeclaration; }
 
 }  // namespace vltrx

@@ -1,13 +1,11 @@
-// Staging model commit, layout creation and the point numberer with its
-// renumbering prompt.
+// Staging model commit and layout creation.
 #include "core/CError.h"
 #include "core/Layout.h"
 #include "core/MeasurementTree.h"
 #include "core/MessageTable.h"
-#include "core/PointNumberer.h"
 #include "core/Staging.h"
-#include "ui/RenumberPrompt.h"
-#include "ui/Ui.h"
+#include "tests/support/Failure.h"
+#include "tests/support/Languages.h"
 
 #include <gtest/gtest.h>
 
@@ -33,15 +31,6 @@ class StagingTest : public ::testing::Test {
     return p;
   }
 };
-
-int errorCode(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const CError& e) {
-    return e.code();
-  }
-  return 0;
-}
 
 TEST_F(StagingTest, CommitWritesPointsThenPolygonsAndSkipsEmptyPolygons) {
   BlockId layout = createLayout(rootFolder(), "Plan");
@@ -114,7 +103,7 @@ TEST_F(StagingTest, CommitFailureKeepsWhatWasStoredBefore) {
   StagedPolygon huge;
   huge.points.resize(32768);
   plan.polygons = {ok, huge};
-  EXPECT_EQ(errorCode([&] { commitStagedPlan(layout, plan); }), +ErrorCode::StorageExceeded);
+  EXPECT_EQ(test::failure([&] { commitStagedPlan(layout, plan); }), +ErrorCode::StorageExceeded);
   EXPECT_EQ(pointCount(layout), 1u);
   EXPECT_EQ(blockStore().blockCount(), blocks);
 
@@ -127,7 +116,7 @@ TEST_F(StagingTest, CommitFailureKeepsWhatWasStoredBefore) {
   listed.points.back().categories = {1, 2};
   plan.polygons = {ok, listed, ok};
   const size_t before = blockStore().blockCount();
-  EXPECT_EQ(errorCode([&] { commitStagedPlan(layout, plan); }), +ErrorCode::StorageExceeded);
+  EXPECT_EQ(test::failure([&] { commitStagedPlan(layout, plan); }), +ErrorCode::StorageExceeded);
   EXPECT_EQ(pointCount(layout), 2u);
   EXPECT_EQ(polygonCount(layout), 2u);
   EXPECT_EQ(pointComment(*pointAt(layout, 1)), "kept");
@@ -141,175 +130,23 @@ TEST_F(StagingTest, CreateLayoutRefusesAnExistingName) {
   EXPECT_EQ(nodeHeader(a)->parent, root);
   createLayout(root, "Alpha");
   EXPECT_EQ(nodeName(childAt(root, 0)), "Alpha");
-  try {
-    createLayout(root, "PLAN");
-    FAIL() << "no error";
-  } catch (const CError& e) {
-    EXPECT_EQ(e.code(), +ErrorCode::LayoutExists);
-    if (text(62).find("%s") != std::string::npos) {
-      EXPECT_NE(e.message().find("PLAN"), std::string::npos);
+  for (Language language : test::kLanguages) {
+    SCOPED_TRACE(storedLanguageCode(language));
+    setLanguage(language);
+    try {
+      createLayout(root, "PLAN");
+      ADD_FAILURE() << "no error";
+    } catch (const CError& e) {
+      EXPECT_EQ(e.code(), +ErrorCode::LayoutExists);
+      EXPECT_NE(e.message().find("\"PLAN\""), std::string::npos) << e.message();
     }
   }
+  setLanguage(Language::En);
   // A folder of that name does not collide with a layout.
   BlockId folder = createNode("Plan2", true);
   ASSERT_EQ(linkChild(root, 0, folder), 0);
   EXPECT_NO_THROW(createLayout(root, "Plan2"));
   EXPECT_EQ(subFolder(root)->childCount, 4);
-}
-
-// --- PointNumberer ----------------------------------------------------------------
-
-TEST(PointNumbererTest, NumbersFromSourceIds) {
-  struct Case {
-    const char* id;
-    uint32_t number;
-    NumberOutcome outcome;
-  };
-  // One numberer for the whole sequence: later rows see the numbers used before.
-  const Case cases[] = {
-      {"17", 17, NumberOutcome::Kept},
-      {"17", 10001, NumberOutcome::RenumberedNotUnique},
-      {"20000", 10002, NumberOutcome::Kept},  // remainder 0
-      {"12345", 2345, NumberOutcome::Kept},
-      {"2345", 10003, NumberOutcome::RenumberedNotUnique},
-      {"A12", 10004, NumberOutcome::RenumberedAlphanumeric},
-      {"12 ", 10005, NumberOutcome::RenumberedAlphanumeric},
-      {"-5", 10006, NumberOutcome::RenumberedAlphanumeric},
-      {"0009999", 9999, NumberOutcome::Kept},
-      {"0", 10007, NumberOutcome::RenumberedNotUnique},
-      {"123456789012345678901234567890", 7890, NumberOutcome::Kept},  // beyond 64 bits
-      {"18446744073709551616", 1616, NumberOutcome::Kept},
-  };
-  PointNumberer numberer;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.id);
-    PointNumber n = numberer.assign(c.id);
-    EXPECT_EQ(n.number, c.number);
-    EXPECT_EQ(n.outcome, c.outcome);
-    EXPECT_FALSE(n.keepName);
-  }
-}
-
-TEST(PointNumbererTest, NextFreeSkipsNumbersInUse) {
-  PointNumberer numberer(5);
-  numberer.markUsed(6);
-  EXPECT_EQ(numberer.assign("5").number, 5u);
-  EXPECT_EQ(numberer.assign("x").number, 7u);  // 5 and 6 are taken
-  EXPECT_EQ(numberer.assign("8").number, 8u);
-  EXPECT_EQ(numberer.assign("y").number, 9u);
-  EXPECT_EQ(numberer.assign("7").outcome, NumberOutcome::RenumberedNotUnique);
-}
-
-TEST(PointNumbererTest, StopsAboveTheLargestPointNumber) {
-  PointNumberer numberer(2147483600);
-  EXPECT_EQ(numberer.assign("P1").number, 2147483600u);
-  EXPECT_EQ(numberer.assign("5").number, 5u);  // direct numbers still work
-  try {
-    numberer.assign("P2");
-    FAIL() << "no error";
-  } catch (const CError& e) {
-    EXPECT_EQ(e.code(), +ErrorCode::TooManyPoints);
-  }
-  PointNumberer alnum(2147483601);
-  alnum.setAlphanumeric(true);
-  EXPECT_EQ(errorCode([&] { alnum.assign("1"); }), +ErrorCode::TooManyPoints);
-}
-
-TEST(PointNumbererTest, AlphanumericModeMapsSourceTexts) {
-  PointNumberer numberer;
-  numberer.setAlphanumeric(true);
-  struct Case {
-    const char* id;
-    uint32_t number;
-    NumberOutcome outcome;
-    bool keepName;
-  };
-  const Case cases[] = {
-      {"A1", 10001, NumberOutcome::Kept, true},
-      {"17", 10002, NumberOutcome::Kept, true},
-      {"A1", 10003, NumberOutcome::RenumberedNotUnique, false},
-      {"a1", 10004, NumberOutcome::Kept, true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.id);
-    PointNumber n = numberer.assign(c.id);
-    EXPECT_EQ(n.number, c.number);
-    EXPECT_EQ(n.outcome, c.outcome);
-    EXPECT_EQ(n.keepName, c.keepName);
-  }
-  EXPECT_EQ(numberer.numberOfSource("A1"), 10001u);
-  EXPECT_EQ(numberer.numberOfSource("B"), 0u);
-}
-
-// A ui that records the renumbering prompts and answers from a script.
-class ScriptedUi : public SilentUi {
- public:
-  std::vector<std::string> messages;
-  std::vector<unsigned> previous;
-  std::vector<int> answers;  // -1 = Cancel
-  bool offered = false;
-
- protected:
-  int doRenumberPrompt(std::string_view, std::string_view message, bool commentOffered,
-                       unsigned previousBits) override {
-    messages.emplace_back(message);
-    previous.push_back(previousBits);
-    offered = commentOffered;
-    int answer = answers.empty() ? static_cast<int>(previousBits) : answers.front();
-    if (!answers.empty()) answers.erase(answers.begin());
-    return answer;
-  }
-};
-
-TEST(PointNumbererTest, PromptOffersTheRightTextAndRemembersDoNotAskAgain) {
-  ScriptedUi ui;
-  ui.answers = {kRenumberIdAsComment, kRenumberDontAsk | kRenumberIdAsComment};
-  PointNumberer numberer(10001, "CSV", true);
-  EXPECT_EQ(numberPoint(numberer, "17", ui).number, 17u);
-  EXPECT_TRUE(ui.messages.empty());
-  EXPECT_EQ(numberPoint(numberer, "17", ui).number, 10001u);
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0], numberer.promptMessage({10001, NumberOutcome::RenumberedNotUnique}, "17"));
-  EXPECT_TRUE(ui.offered);
-  EXPECT_TRUE(numberer.useIdAsComment());
-  numberPoint(numberer, "B7", ui);
-  ASSERT_EQ(ui.messages.size(), 2u);
-  EXPECT_EQ(ui.previous[1], unsigned(kRenumberIdAsComment));  // preset from the previous answer
-  numberPoint(numberer, "B8", ui);  // "do not ask again" was chosen
-  EXPECT_EQ(ui.messages.size(), 2u);
-  EXPECT_TRUE(numberer.useIdAsComment());
-}
-
-TEST(PointNumbererTest, QuietUiShowsNoPromptAndCancelEndsTheRun) {
-  ScriptedUi quiet;
-  quiet.setQuiet(true);
-  PointNumberer numberer;
-  numberPoint(numberer, "X", quiet);
-  EXPECT_TRUE(quiet.messages.empty());
-
-  ScriptedUi ui;
-  ui.answers = {-1};
-  try {
-    numberPoint(numberer, "Y", ui);
-    FAIL() << "no exit";
-  } catch (const ExitRequest& e) {
-    EXPECT_EQ(e.code, -2137);
-  }
-}
-
-TEST(PointNumbererTest, PromptMessageFillsFormatIdAndNumber) {
-  PointNumberer numberer(10001, "DXF");
-  for (int id : {10, 11}) {
-    SCOPED_TRACE(id);
-    const std::string& format = text(id);
-    if (format.find("%s") == std::string::npos) GTEST_SKIP() << "message table not filled";
-    NumberOutcome outcome = id == 10 ? NumberOutcome::RenumberedNotUnique : NumberOutcome::RenumberedAlphanumeric;
-    std::string m = numberer.promptMessage({10042, outcome}, "P%s1");
-    EXPECT_NE(m.find("DXF"), std::string::npos);
-    EXPECT_NE(m.find("P%s1"), std::string::npos);
-    EXPECT_NE(m.find("10042"), std::string::npos);
-    EXPECT_EQ(m.find("%u"), std::string::npos);
-  }
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// CSV reader and writer: tokenizer and line reader, data-line and grouping
-// rules, point-id modes, warnings and prompts, limits, code pages, writer
-// layout and round trips.
+// CSV reader and writer: data-line and grouping rules, point-id modes,
+// warnings and prompts, limits, code pages, writer layout and round trips.
 #include "core/CError.h"
 #include "core/Layout.h"
 #include "core/MeasurementTree.h"
@@ -14,18 +13,18 @@
 #include "formats/TableCategories.h"
 #include "formats/TablePointIds.h"
 #include "formats/TableTokenizer.h"
+#include "tests/support/Failure.h"
+#include "tests/support/FakeCategories.h"
+#include "tests/support/LayoutRows.h"
 #include "tests/support/Sandbox.h"
+#include "tests/support/ScriptedUi.h"
 #include "ui/Ui.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cctype>
 #include <cmath>
 #include <fstream>
-#include <functional>
-#include <map>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -33,114 +32,14 @@ namespace vltrx {
 namespace {
 
 namespace fs = std::filesystem;
+using test::failure;
+using test::LayoutRows;
+using test::layoutCount;
+using test::PointRow;
+using test::PolygonRow;
+using test::rowsOf;
 
 // --- helpers ---------------------------------------------------------------------
-
-// Category names to ids, case-insensitively, creating ids 1, 2, 3 ... for
-// new names; the writer's look-up in the other direction.
-class FakeCategories : public TableCategories {
- public:
-  void idsFromNames(std::string_view names, CategorySet& set) override {
-    size_t i = 0;
-    while (i < names.size()) {
-      while (i < names.size() && (names[i] == ' ' || names[i] == ',')) ++i;
-      if (i >= names.size()) break;
-      size_t end = std::min(names.find(',', i), names.size());
-      std::string key(names.substr(i, end - i));
-      i = end;
-      for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      auto it = m_ids.find(key);
-      if (it == m_ids.end()) {
-        it = m_ids.emplace(key, static_cast<uint16_t>(m_names.size() + 1)).first;
-        m_names.push_back(key);
-      }
-      insertCategory(set, it->second);
-      ++calls;
-    }
-  }
-  bool nameOf(uint16_t id, std::string& name) override {
-    if (id == 0 || id > m_names.size()) return false;
-    name = m_names[id - 1];
-    return true;
-  }
-  uint16_t id(const std::string& name) const { return m_ids.at(name); }
-  int calls = 0;
-
- private:
-  std::map<std::string, uint16_t> m_ids;
-  std::vector<std::string> m_names;
-};
-
-// Counts warnings and prompts and answers them as scripted.
-class ScriptedUi : public SilentUi {
- public:
-  int warnings = 0;
-  std::vector<int> warningIds;
-  bool warningAnswer = true;
-  std::vector<std::string> prompts;
-  int promptAnswer = 0;  // bits, or -1 = Cancel
-
- protected:
-  bool doWarning(int textId, std::string_view) override {
-    ++warnings;
-    warningIds.push_back(textId);
-    return warningAnswer;
-  }
-  int doRenumberPrompt(std::string_view, std::string_view message, bool, unsigned) override {
-    prompts.emplace_back(message);
-    return promptAnswer;
-  }
-};
-
-struct PointRow {
-  double x, y, z;
-  uint32_t number;
-  std::string name, comment;
-  CategorySet categories;
-  bool operator==(const PointRow&) const = default;
-};
-struct PolygonRow {
-  int count;
-  bool closed;
-  CategorySet categories;
-  std::string comment;
-  bool operator==(const PolygonRow&) const = default;
-};
-void PrintTo(const PointRow& p, std::ostream* os) {
-  *os << "{" << p.x << ", " << p.y << ", " << p.z << ", #" << p.number << ", name \"" << p.name << "\", comment \""
-      << p.comment << "\", " << p.categories.size() << " categories}";
-}
-void PrintTo(const PolygonRow& p, std::ostream* os) {
-  *os << "{" << p.count << " points, " << (p.closed ? "closed" : "open") << ", " << p.categories.size()
-      << " categories, comment \"" << p.comment << "\"}";
-}
-struct LayoutRows {
-  std::vector<PolygonRow> polygons;
-  std::vector<PointRow> points;
-};
-
-LayoutRows rowsOf(BlockId layout) {
-  LayoutRows rows;
-  for (uint32_t i = 0; i < polygonCount(layout); ++i) {
-    const MPolygon& p = *polygonAt(layout, i);
-    rows.polygons.push_back({p.pointCount, p.closed != 0, categoryIds(p).toSet(), std::string(polygonComment(p))});
-  }
-  for (uint32_t i = 0; i < pointCount(layout); ++i) {
-    const MPoint& p = *pointAt(layout, i);
-    rows.points.push_back({p.x, p.y, p.z, p.number, std::string(pointName(p)), std::string(pointComment(p)),
-                           categoryIds(p).toSet()});
-  }
-  return rows;
-}
-
-int layoutCount() {
-  int n = 0;
-  visit(rootFolder(), [&](BlockId, int phase) {
-    if (phase == 0) ++n;
-    return 1;
-  });
-  return n;
-}
 
 class CsvTest : public ::testing::Test {
  protected:
@@ -158,172 +57,9 @@ class CsvTest : public ::testing::Test {
     return sink.str();
   }
 
-  // Code of the CError or ExitRequest that f throws (0 when none).
-  static int failure(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const CError& e) {
-      return e.code();
-    } catch (const ExitRequest& e) {
-      return e.code;
-    }
-    return 0;
-  }
-
-  FakeCategories categories;
-  ScriptedUi ui;
+  test::FakeCategories categories;
+  test::ScriptedUi ui;
 };
-
-std::vector<std::string> split(std::string_view line, char delimiter, size_t max = 9) {
-  FieldTokenizer tokenizer(delimiter);
-  std::vector<std::string_view> fields(max);
-  size_t n = tokenizer.split(line, fields);
-  return std::vector<std::string>(fields.begin(), fields.begin() + static_cast<long>(n));
-}
-
-// --- tokenizer and line reader ------------------------------------------------------
-
-TEST(TableTokenizer, SplitsFields) {
-  struct Case {
-    const char* name;
-    std::string line;
-    char delimiter;
-    std::vector<std::string> fields;
-  };
-  const std::vector<Case> cases = {
-      {"Semicolons", "a;b;c", ';', {"a", "b", "c"}},
-      {"TrailingDelimiterGivesEmptyField", "a;b;", ';', {"a", "b", ""}},
-      {"EmptyLineIsOneField", "", ';', {""}},
-      {"LeadingBlanksGoTrailingStay", " ;  x ;\t y", ';', {"", "x ", "y"}},
-      {"QuotedDelimiter", "1;\"a;b\";x", ';', {"1", "a;b", "x"}},
-      {"DoubledQuotes", "\"say \"\"hi\"\"\";2", ';', {"say \"hi\"", "2"}},
-      // Several copied fields in one line: each keeps its own storage.
-      {"SeveralCopiedFields", "\"a\"\"1\";\"b\"\"2\";x;\"c\"\"3\"", ';', {"a\"1", "b\"2", "x", "c\"3"}},
-      {"QuoteNeverClosedRunsToLineEnd", "\"abc;def", ';', {"abc;def"}},
-      {"TextAfterClosingQuote", "\"ab\"cd;e", ';', {"abcd", "e"}},
-      {"QuoteInsideUnquotedField", "ab\"c;d", ';', {"ab\"c", "d"}},
-      {"QuoteAfterBlankIsNoQuote", " \"a;b\"", ';', {"\"a", "b\""}},
-      {"EmptyQuotedField", "\"\";x", ';', {"", "x"}},
-      {"AtMostNineFields", "1;2;3;4;5;6;7;8;9;10;11", ';', {"1", "2", "3", "4", "5", "6", "7", "8", "9"}},
-      {"Tab", "a\t\tb", '\t', {"a", "", "b"}},
-      {"OtherCharacter", "a,b", ',', {"a", "b"}},
-      {"WsRunsAreOneDelimiter", "  7 \t 1.5   2.5  0", 11, {"7", "1.5", "2.5", "0"}},
-      {"WsTrailingBlankGivesEmptyField", "  7 \t 1.5   2.5  0 ", 11, {"7", "1.5", "2.5", "0", ""}},
-      {"WsQuotedBlank", "\"a b\" c", 11, {"a b", "c"}},
-      {"WsTabInQuotesIsBlank", "\"a\tb\" c", 11, {"a b", "c"}},
-      {"WsEmptyQuoted", "1 \"\" x", 11, {"1", "", "x"}},
-      {"WsBlankLine", "   ", 11, {""}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(split(c.line, c.delimiter), c.fields);
-  }
-}
-
-TEST(TableTokenizer, LongFieldsAreCut) {
-  std::string line = std::string(kMaxFieldBytes + 100, 'a') + ";\"" + std::string(kMaxFieldBytes + 5, 'b') +
-                     "\"\"x\";z";
-  auto fields = split(line, ';');
-  ASSERT_EQ(fields.size(), 3u);
-  EXPECT_EQ(fields[0].size(), kMaxFieldBytes);
-  EXPECT_EQ(fields[1].size(), kMaxFieldBytes);
-  EXPECT_EQ(fields[2], "z");
-}
-
-std::vector<std::string> linesOf(LineReader& reader) {
-  std::vector<std::string> lines;
-  std::string_view line;
-  while (reader.next(line)) lines.emplace_back(line);
-  return lines;
-}
-
-TEST(TableTokenizer, LineEnds) {
-  struct Case {
-    const char* name;
-    std::string text;
-    std::vector<std::string> lines;
-  };
-  const std::vector<Case> cases = {
-      {"Mixed", "a\r\nb\rc\nd", {"a", "b", "c", "d"}},
-      {"EmptyInput", "", {}},
-      {"OnlyLineEnd", "\n", {""}},
-      {"CrCrIsTwoLines", "a\r\rb", {"a", "", "b"}},
-      {"LfCrIsTwoLineEnds", "a\n\rb", {"a", "", "b"}},
-      {"FinalCr", "a\r", {"a"}},
-      {"QuotesDoNotSpanLines", "\"a\nb\"", {"\"a", "b\""}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    LineReader reader(MemoryInput{c.text});
-    EXPECT_EQ(linesOf(reader), c.lines);
-  }
-}
-
-class TableFileTest : public ::testing::Test {
- protected:
-  fs::path file(const std::string& name, const std::string& content) {
-    fs::path p = sandbox.tmp() / name;
-    std::ofstream(p, std::ios::binary) << content;
-    return p;
-  }
-  test::Sandbox sandbox;
-};
-
-TEST_F(TableFileTest, CrLfAcrossBlockBoundary) {
-  // The reader's buffer is 4 MiB: put a CR LF pair and a lone CR right at
-  // the end of the first block, and lines of every length around it.
-  const size_t block = 4u << 20;
-  std::string content;
-  std::vector<std::string> expected;
-  while (content.size() < block - 100) {
-    std::string line(content.size() % 97, 'x');
-    content += line + "\n";
-    expected.push_back(line);
-  }
-  std::string last(block - 1 - content.size(), 'y');
-  content += last + "\r\nz\r";
-  expected.push_back(last);
-  expected.push_back("z");
-  ASSERT_EQ(content[block - 1], '\r');
-  LineReader reader(file("boundary.csv", content));
-  EXPECT_EQ(linesOf(reader), expected);
-  EXPECT_EQ(reader.position(), content.size());
-}
-
-TEST_F(TableFileTest, OverlongLineIsCutAndSkipped) {
-  // 6 MiB without a line end, then a normal line, then 3 MiB up to the end.
-  std::string content = std::string(6u << 20, 'q') + "\r\n1;2;3\n" + std::string(3u << 20, 'w');
-  LineReader reader(file("long.csv", content));
-  std::vector<std::string> lines = linesOf(reader);
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0], std::string(kMaxLineBytes, 'q'));
-  EXPECT_EQ(lines[1], "1;2;3");
-  EXPECT_EQ(lines[2].size(), kMaxLineBytes);
-  EXPECT_EQ(reader.cutLines(), 2u);
-}
-
-TEST_F(TableFileTest, MissingFileFailsWithItsName) {
-  try {
-    LineReader reader(sandbox.tmp() / "missing.csv");
-    FAIL() << "no error";
-  } catch (const CError& e) {
-    EXPECT_EQ(e.code(), +ErrorCode::CannotOpenFile);
-    EXPECT_NE(e.message().find("missing.csv"), std::string::npos);
-  }
-  EXPECT_THROW(LineReader{sandbox.tmp()}, CError);  // a folder
-}
-
-TEST(TableTokenizer, DecodeField) {
-  std::string out;
-  decodeField("plain", 1252, out);
-  EXPECT_EQ(out, "plain");
-  decodeField("caf\xE9", 1252, out);
-  EXPECT_EQ(out, "caf\xC3\xA9");
-  decodeField(std::string_view("a\0b\xFF", 4), 65001, out);
-  EXPECT_EQ(out, "ab\xEF\xBF\xBD");  // NUL dropped, invalid UTF-8 replaced
-  decodeField("\xE9", 4242, out);      // unknown code page: the ANSI one
-  EXPECT_EQ(out, "\xC3\xA9");
-}
 
 // --- reading ---------------------------------------------------------------------
 
@@ -376,7 +112,7 @@ TEST_F(CsvTest, NezFixtureWithPolygonsCategoriesAndComments) {
   ASSERT_EQ(rows.points.size(), 8u);
   EXPECT_EQ(rows.points[0], (PointRow{100.25, 200.5, 3, 1, "", "first \"corner\"", wall}));
   EXPECT_EQ(rows.points[3], (PointRow{400.5, 300.125, 7, 5, "", "single", {}}));
-  EXPECT_EQ(ui.warnings, 0);
+  EXPECT_EQ(ui.warnings(), 0);
 }
 
 TEST_F(CsvTest, Grouping) {
@@ -411,24 +147,41 @@ TEST_F(CsvTest, Grouping) {
 }
 
 TEST_F(CsvTest, FractionWarningOnceAtEnd) {
-  read("1;100;200;3\n2;101;201;3\n3;102;202;3.5\n");
-  EXPECT_EQ(ui.warnings, 1);
-  EXPECT_EQ(ui.warningIds, std::vector<int>{105});
-  EXPECT_EQ(pointCount(childAt(rootFolder(), 0)), 3u);
+  struct Case {
+    const char* name;
+    std::string text;
+    bool quiet;
+    uint32_t points;
+    bool warned;
+  };
+  const std::vector<Case> cases = {
+      {"WholeNumbersWarnedOnce", "1;100;200;3\n2;101;201;3\n3;102;202;3.5\n", false, 3, true},
+      {"FractionInYIsEnough", "1;100;200.5;3\n2;101;201;3\n", false, 2, false},
+      {"EmptyPlanStillWarned", "no data at all\n", false, 0, true},
+      {"QuietShowsNothing", "1;100;200;3\n", true, 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    resetMeasurementStore();
+    test::ScriptedUi scripted;
+    scripted.setQuiet(c.quiet);
+    LineReader lines(MemoryInput{c.text});
+    BlockId layout = readCsvLines(lines, rootFolder(), "plan", {}, categories, scripted);
+    EXPECT_EQ(pointCount(layout), c.points);
+    EXPECT_EQ(layoutCount(), 1);
+    EXPECT_EQ(scripted.warningIds, c.warned ? std::vector<int>{105} : std::vector<int>{});
+  }
+}
 
-  resetMeasurementStore();
-  read("1;100;200.5;3\n2;101;201;3\n");
-  EXPECT_EQ(ui.warnings, 1);  // a fraction in y is enough
-
-  resetMeasurementStore();
-  read("no data at all\n");  // empty plan, still warned
-  EXPECT_EQ(ui.warnings, 2);
-  EXPECT_EQ(layoutCount(), 1);
-
-  resetMeasurementStore();
-  ui.setQuiet(true);
-  read("1;100;200;3\n");
-  EXPECT_EQ(ui.warnings, 2);
+TEST_F(CsvTest, DecimalCommaFixture) {
+  CsvReadSettings settings;
+  settings.decimal = ',';
+  LineReader lines(fs::path(VLTRX_TEST_DATA) / "csv" / "decimal-comma.csv");
+  BlockId layout = readCsvLines(lines, rootFolder(), "comma", settings, categories, ui);
+  std::vector<std::array<double, 3>> got;
+  for (const PointRow& p : rowsOf(layout).points) got.push_back({p.x, p.y, p.z});
+  EXPECT_EQ(got, (std::vector<std::array<double, 3>>{{100.5, 200.25, 3}, {101.5, 201, 4.5}}));
+  EXPECT_EQ(ui.warnings(), 0);
 }
 
 TEST_F(CsvTest, CancelledWarningLeavesNoLayout) {
@@ -583,7 +336,7 @@ TEST_F(CsvTest, BinaryGarbageAroundDataLines) {
 
 // A layout with a closed polygon, a single point and an open polygon,
 // categories, comments, names and an offset.
-BlockId sampleLayout(FakeCategories& categories) {
+BlockId sampleLayout(test::FakeCategories& categories) {
   CategorySet wall, both;
   categories.idsFromNames("Wall", wall);
   categories.idsFromNames("Kerb, Wall", both);
