@@ -17,6 +17,7 @@
 
 #include "app/FormatDrivers.h"
 #include "core/CError.h"
+#include "core/DelimiterCodes.h"
 #include "core/Layout.h"
 #include "core/MeasurementTree.h"
 #include "core/MeasurementTypes.h"
@@ -37,8 +38,6 @@ namespace vltrx {
 namespace {
 
 constexpr std::string_view kTitle = "Velmora CSV Version 2.1";
-constexpr char kWsCode = 11;
-constexpr char kTabCode = 9;
 constexpr int kPrecision = 4;
 // Points between two progress reports.
 constexpr uint32_t kProgressPoints = 4096;
@@ -49,8 +48,8 @@ class CsvLineWriter {
       : m_sink(sink),
         m_settings(settings),
         m_categories(categories),
-        m_ws(settings.delimiter == kWsCode),
-        m_delimiter(settings.delimiter == kWsCode ? ' ' : settings.delimiter == kTabCode ? '\t' : settings.delimiter),
+        m_ws(settings.delimiter == kDelimiterWs),
+        m_delimiter(delimiterCharacter(settings.delimiter)),
         m_codePage(platform::isSupportedCodePage(settings.codePage) ? settings.codePage : platform::kCodePageAnsi),
         m_asciiSafe(platform::isAsciiCompatible(m_codePage)) {
     m_line.reserve(256);

@@ -4,13 +4,10 @@
 
 #include <string>
 
+#include "core/DelimiterCodes.h"
 #include "framework/FormatOptions.h"
 
 namespace vltrx {
-
-/// Stored delimiter codes: any run of blanks and tabs, and the tab.
-inline constexpr char kDelimiterWs = 11;
-inline constexpr char kDelimiterTab = 9;
 
 struct CsvOptions : FormatOptions {
   char inDelimiter = ';';                         ///< CSV_In_Delimiter (code)
