@@ -24,7 +24,6 @@
 #include "core/Numbers.h"
 #include "core/Sink.h"
 #include "formats/TableCategories.h"
-#include "formats/TableTokenizer.h"
 #include "framework/AllFormatOptions.h"
 #include "platform/CodePage.h"
 #include "ui/Ui.h"
@@ -50,8 +49,7 @@ class CsvLineWriter {
         m_categories(categories),
         m_ws(settings.delimiter == kDelimiterWs),
         m_delimiter(delimiterCharacter(settings.delimiter)),
-        m_codePage(platform::isSupportedCodePage(settings.codePage) ? settings.codePage : platform::kCodePageAnsi),
-        m_asciiSafe(platform::isAsciiCompatible(m_codePage)) {
+        m_converter(settings.codePage) {
     m_line.reserve(256);
   }
 
@@ -109,11 +107,11 @@ class CsvLineWriter {
  private:
   // Appends UTF-8 text converted to the output code page.
   void appendConverted(std::string& out, std::string_view utf8) {
-    if (m_asciiSafe && isPlainAscii(utf8)) {
+    if (m_converter.passesAsIs(utf8)) {
       out.append(utf8);
       return;
     }
-    platform::fromUtf8(utf8, m_codePage, m_converted);
+    m_converter.fromUtf8(utf8, m_converted);
     out.append(m_converted);
   }
 
@@ -192,8 +190,7 @@ class CsvLineWriter {
   TableCategories& m_categories;
   const bool m_ws;
   const char m_delimiter;
-  const uint32_t m_codePage;
-  const bool m_asciiSafe;
+  platform::TextConverter m_converter;
   std::string m_line;
   std::string m_text;
   std::string m_idText;

@@ -145,36 +145,8 @@ const char* FieldTokenizer::slowField(const char* p, const char* end, size_t ind
 
 // --- text of a field ---------------------------------------------------------------
 
-bool isPlainAscii(std::string_view bytes) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  const unsigned char* end = p + bytes.size();
-  // Eight bytes at a time: no high bit set and no zero byte.
-  constexpr uint64_t kLow = 0x0101010101010101ull;
-  constexpr uint64_t kHigh = 0x8080808080808080ull;
-  while (end - p >= 8) {
-    uint64_t w;
-    std::memcpy(&w, p, 8);
-    if ((w & kHigh) || ((w - kLow) & ~w & kHigh)) return false;
-    p += 8;
-  }
-  for (; p < end; ++p)
-    if (*p == 0 || *p >= 0x80) return false;
-  return true;
-}
-
 void decodeField(std::string_view bytes, uint32_t codePage, std::string& out) {
-  if (isPlainAscii(bytes)) {
-    out.assign(bytes);
-    return;
-  }
-  std::string withoutNul;
-  if (bytes.find('\0') != std::string_view::npos) {
-    withoutNul.reserve(bytes.size());
-    for (char c : bytes)
-      if (c != '\0') withoutNul.push_back(c);
-    bytes = withoutNul;
-  }
-  if (!platform::toUtf8(bytes, codePage, out)) platform::toUtf8(bytes, platform::kCodePageAnsi, out);
+  platform::TextConverter(codePage).toUtf8(bytes, out);
 }
 
 }  // namespace vltrx

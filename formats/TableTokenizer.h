@@ -50,13 +50,10 @@ class FieldTokenizer {
   std::vector<std::string> m_scratch;  // per field index, for fields that need a copy
 };
 
-/// True when bytes holds only ASCII characters other than NUL (the common
-/// case, which needs no code-page conversion).
-bool isPlainAscii(std::string_view bytes);
-
 /// Text of a field in UTF-8: bytes in codePage (0 = the ANSI code page; an
 /// unknown code page is read as the ANSI code page) converted to UTF-8, with
-/// NUL bytes dropped. Plain ASCII is copied as it is.
+/// NUL bytes dropped. A reader that decodes many fields keeps one
+/// platform::TextConverter instead.
 void decodeField(std::string_view bytes, uint32_t codePage, std::string& out);
 
 }  // namespace vltrx

@@ -283,7 +283,7 @@ std::filesystem::path categoryFileName(std::string_view name) {
 std::string codePageToUtf8(std::string_view text, uint32_t codePage) {
   std::string out;
   // A code page this system does not know is read as the ANSI code page.
-  if (!platform::toUtf8(text, codePage, out)) platform::toUtf8(text, platform::kCodePageAnsi, out);
+  platform::TextConverter(codePage).toUtf8(text, out);
   return out;
 }
 
