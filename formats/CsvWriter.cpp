@@ -19,6 +19,7 @@
 #include "core/CError.h"
 #include "core/DelimiterCodes.h"
 #include "core/Layout.h"
+#include "core/LayoutWalk.h"
 #include "core/MeasurementTree.h"
 #include "core/MeasurementTypes.h"
 #include "core/Numbers.h"
@@ -202,9 +203,7 @@ class CsvLineWriter {
 
 void writeCsvLayout(BlockId layout, Sink& sink, const CsvWriteSettings& settings, TableCategories& categories,
                     Ui& ui) {
-  const MFolder* folder = mFolder(layout);
-  if (!folder) throw makeError(ErrorCode::InvalidBlockId);
-  const double xOffset = folder->xOffset, yOffset = folder->yOffset, zOffset = folder->zOffset;
+  if (!mFolder(layout)) throw makeError(ErrorCode::InvalidBlockId);
   const PreferredSystem system = preferredSystem();
   const bool swapColumns = system != PreferredSystem::Xyz;
 
@@ -212,21 +211,14 @@ void writeCsvLayout(BlockId layout, Sink& sink, const CsvWriteSettings& settings
   writer.header(system);
 
   const uint32_t total = pointCount(layout);
-  const uint32_t polygonTotal = polygonCount(layout);
   ui.beginPhase(100, total);
-  uint32_t index = 0;
-  for (uint32_t i = 0; i < polygonTotal; ++i) {
-    // Re-fetched per polygon: writing never inserts, but the records are
-    // only ever reached through the layout.
-    const MPolygon* polygon = polygonAt(layout, i);
-    const uint32_t count = polygon->pointCount > 0 ? static_cast<uint32_t>(polygon->pointCount) : 0;
-    for (uint32_t k = 0; k < count && index < total; ++k, ++index) {
-      const MPoint& p = *pointAt(layout, index);
-      const double x = p.x + xOffset, y = p.y + yOffset, z = p.z + zOffset;
-      writer.point(p, swapColumns ? y : x, swapColumns ? x : y, z, k == 0 ? polygon : nullptr);
-      if (index % kProgressPoints == 0) ui.update(index);
-    }
-  }
+  walkLayout(
+      layout, LayoutOffsets::Apply, [](const MPolygon&, uint32_t) {},
+      [&](const WalkedPoint& p) {
+        writer.point(p.record, swapColumns ? p.y : p.x, swapColumns ? p.x : p.y, p.z,
+                     p.indexInPolygon == 0 ? &p.polygon : nullptr);
+        if (p.index % kProgressPoints == 0) ui.update(p.index);
+      });
   ui.update(total);
   ui.endPhase();
 }
