@@ -20,11 +20,14 @@ bool hasFraction(double v) { return std::fabs(v - std::trunc(v)) > LayoutBuilder
 
 }  // namespace
 
-LayoutBuilder::LayoutBuilder(BlockId parent, std::string_view name) : m_layout(createLayout(parent, name)) {}
-
-LayoutBuilder::~LayoutBuilder() {
-  if (!m_finished) deleteNode(m_layout);
+LayoutGuard::~LayoutGuard() {
+  if (m_node) deleteNode(m_node);
 }
+
+LayoutBuilder::LayoutBuilder(BlockId parent, std::string_view name)
+    : m_layout(createLayout(parent, name)), m_guard(m_layout) {}
+
+LayoutBuilder::~LayoutBuilder() = default;
 
 StagedPolygon& LayoutBuilder::startPolygon() {
   if (m_staged >= kCommitBatchPoints) commitStaged();
@@ -59,7 +62,7 @@ BlockId LayoutBuilder::finish(bool acceptDuplicateIds) {
   commitStaged();
   const int rc = checkPointNumbers(m_layout);
   if (rc < 0 && !(rc == +ErrorCode::InvalidPointNumbers && acceptDuplicateIds)) throw makeError(rc);
-  m_finished = true;
+  m_guard.release();
   return m_layout;
 }
 

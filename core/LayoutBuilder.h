@@ -12,6 +12,21 @@
 
 namespace vltrx {
 
+/// Deletes a node (a layout being read) when it goes out of scope unless
+/// released: a layout read half-way never stays in the store.
+class LayoutGuard {
+ public:
+  explicit LayoutGuard(BlockId node) : m_node(node) {}
+  ~LayoutGuard();
+  LayoutGuard(const LayoutGuard&) = delete;
+  LayoutGuard& operator=(const LayoutGuard&) = delete;
+  /// The node stays.
+  void release() { m_node = 0; }
+
+ private:
+  BlockId m_node;
+};
+
 class LayoutBuilder {
  public:
   /// Staged points after which finished polygons are committed, so that the
@@ -64,7 +79,7 @@ class LayoutBuilder {
   void commitStaged();
 
   BlockId m_layout = 0;
-  bool m_finished = false;
+  LayoutGuard m_guard;
   StagedPlan m_plan;
   size_t m_staged = 0;
   uint64_t m_points = 0;
