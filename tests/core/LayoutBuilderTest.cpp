@@ -4,6 +4,7 @@
 #include "core/Layout.h"
 #include "core/LayoutBuilder.h"
 #include "core/MeasurementTree.h"
+#include "tests/support/ThrownCode.h"
 
 #include <gtest/gtest.h>
 
@@ -22,14 +23,7 @@ class LayoutBuilderTest : public ::testing::Test {
 // Children of the root folder.
 uint32_t children() { return subFolder(rootFolder())->childCount; }
 
-int errorCode(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const CError& e) {
-    return e.code();
-  }
-  return 0;
-}
+using test::thrownCode;
 
 TEST_F(LayoutBuilderTest, CommitsFinishedPolygonsInBatchesInOrder) {
   LayoutBuilder builder(rootFolder(), "Plan");
@@ -105,7 +99,7 @@ TEST_F(LayoutBuilderTest, DuplicateNumbersFailUnlessAccepted) {
   for (bool accept : {false, true}) {
     SCOPED_TRACE(accept);
     resetMeasurementStore();
-    int code = errorCode([&] {
+    int code = thrownCode([&] {
       LayoutBuilder builder(rootFolder(), "Plan");
       builder.startPolygon();
       builder.addPoint(0, 0, 0).sourceNumber = 7;
@@ -120,7 +114,7 @@ TEST_F(LayoutBuilderTest, DuplicateNumbersFailUnlessAccepted) {
 TEST_F(LayoutBuilderTest, TakenNameFailsAndKeepsTheExistingLayout) {
   LayoutBuilder first(rootFolder(), "Plan");
   first.finish();
-  EXPECT_EQ(errorCode([] { LayoutBuilder second(rootFolder(), "Plan"); }), +ErrorCode::LayoutExists);
+  EXPECT_EQ(thrownCode([] { LayoutBuilder second(rootFolder(), "Plan"); }), +ErrorCode::LayoutExists);
   EXPECT_EQ(children(), 1u);
 }
 
@@ -151,11 +145,11 @@ TEST_F(LayoutBuilderTest, PolygonBeyondItsRecordLimitFails) {
   // One more than a polygon record counts may be staged (a closing point
   // that repeats the first may still be dropped); the next fails.
   for (uint32_t i = 0; i <= kMaxPolygonPoints; ++i) builder.addPoint(i, 0, 0);
-  EXPECT_EQ(errorCode([&] { builder.addPoint(0, 0, 0); }), +ErrorCode::StorageExceeded);
+  EXPECT_EQ(thrownCode([&] { builder.addPoint(0, 0, 0); }), +ErrorCode::StorageExceeded);
   // Unless the reader drops one, the commit fails too.
-  EXPECT_EQ(errorCode([&] { builder.finish(); }), +ErrorCode::StorageExceeded);
+  EXPECT_EQ(thrownCode([&] { builder.finish(); }), +ErrorCode::StorageExceeded);
   builder.polygon().points.pop_back();
-  EXPECT_EQ(errorCode([&] { builder.finish(); }), 0);
+  EXPECT_EQ(thrownCode([&] { builder.finish(); }), 0);
   EXPECT_EQ(pointCount(builder.layout()), kMaxPolygonPoints);
 }
 
