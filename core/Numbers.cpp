@@ -2,6 +2,8 @@
 // digits, immune to setlocale, and several times faster than stdio.
 #include "core/Numbers.h"
 
+#include "core/NumberFormat.h"
+
 #include <charconv>
 #include <algorithm>
 #include <cmath>
@@ -124,14 +126,10 @@ bool parseWholeDouble(std::string_view s, double& value, char decimal) {
 }
 
 void appendFixed(std::string& out, double value, int precision, char decimal) {
-  char buf[400];
-  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, precision);
-  if (r.ec != std::errc()) {
-    out += "0";
-    return;
-  }
+  char buf[kFixedBufferBytes];
+  char* end = writeFixed(buf, value, precision);
   size_t start = out.size();
-  out.append(buf, r.ptr);
+  out.append(buf, end);
   if (decimal != '.') {
     for (size_t i = start; i < out.size(); ++i)
       if (out[i] == '.') out[i] = decimal;

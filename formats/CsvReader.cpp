@@ -9,36 +9,32 @@
 //
 // Cost per data line: one tokenizer pass over views into the read buffer,
 // three from_chars conversions, and a staged point without heap memory
-// unless the line carries a comment or categories. Category fields repeat a
-// lot, so their ids are cached by the field's bytes.
-//
-// Finished polygons are committed in batches of about 16 Ki points, so the
-// staged copy never holds more than one batch besides the store. Measured
-// on a 1 M point file (42.5 MB, 78.7 MB in the store): staged whole and
-// committed once, the read peaks at 268 MB and takes 1.1 s of CPU; in
-// batches it peaks at 85 MB and takes 0.6 s (fewer fresh pages to fault in).
+// unless the line carries a comment or categories. The layout builder
+// commits finished polygons in batches; the category look-up caches the ids
+// of each category field's bytes.
 #include "formats/CsvReader.h"
 
 #include "core/CError.h"
 #include "core/Layout.h"
+#include "core/LayoutBuilder.h"
 #include "core/MeasurementTree.h"
 #include "core/MeasurementTypes.h"
 #include "core/MessageTable.h"
 #include "core/Numbers.h"
 #include "core/Staging.h"
+#include "formats/CategoryLookup.h"
 #include "formats/TableCategories.h"
 #include "formats/TablePointIds.h"
 #include "formats/TableTokenizer.h"
 #include "framework/AllFormatOptions.h"
 #include "framework/Conversion.h"
+#include "platform/CodePage.h"
 #include "ui/Ui.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <functional>
 #include <string>
-#include <unordered_map>
 
 namespace vltrx {
 
@@ -58,29 +54,13 @@ enum Field : size_t {
   kFieldCount = 9,
 };
 
-// Fractional parts up to this are taken for whole numbers.
-constexpr double kFractionLimit = 1e-7;
 // First and last point of a polygon closer than this in x, y and z are one.
 constexpr double kClosureTolerance = 5e-5;
-// Staged points after which finished polygons are committed.
-constexpr size_t kCommitBatchPoints = 16 * 1024;
 // Lines between two progress reports (the view throttles to 100 ms itself).
 constexpr uint32_t kProgressLines = 16 * 1024;
-// Distinct category fields whose ids are remembered, and the longest field
-// remembered (so the cache stays below 1 MB whatever the file holds).
-constexpr size_t kCategoryCacheLimit = 4096;
-constexpr size_t kCategoryCacheFieldMax = 256;
-
-struct BytesHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
-
 bool startsWith(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
-
-bool hasFraction(double v) { return std::fabs(v - std::trunc(v)) > kFractionLimit; }
 
 bool samePosition(const StagedPoint& a, const StagedPoint& b) {
   return std::fabs(a.x - b.x) <= kClosureTolerance && std::fabs(a.y - b.y) <= kClosureTolerance &&
@@ -107,12 +87,13 @@ PreferredSystem systemOf(std::string_view field0, std::string_view field1) {
 
 class CsvLineReader {
  public:
-  CsvLineReader(LineReader& lines, BlockId layout, const CsvReadSettings& settings, TableCategories& categories,
-                Ui& ui)
+  CsvLineReader(LineReader& lines, LayoutBuilder& builder, const CsvReadSettings& settings,
+                TableCategories& categories, Ui& ui)
       : m_lines(lines),
-        m_layout(layout),
+        m_builder(builder),
         m_settings(settings),
-        m_categories(categories),
+        m_categories(categories, settings.codePage),
+        m_text(settings.codePage),
         m_ui(ui),
         m_tokenizer(settings.delimiter),
         m_ids("CSV", settings.pidReduce, settings.alphaNumIds) {}
@@ -134,11 +115,9 @@ class CsvLineReader {
     }
     m_ui.update(total);
 
-    if (!m_fraction) m_ui.warningDialog(105, text(105));
+    if (m_builder.fractionalPoints() == 0) m_ui.warningDialog(105, text(105));
     // The last polygon is handed over as it stands.
-    commitStaged();
-    int rc = checkPointNumbers(m_layout);
-    if (rc < 0 && !(rc == +ErrorCode::InvalidPointNumbers && m_settings.acceptDuplicateIds)) throw makeError(rc);
+    m_builder.finish(m_settings.acceptDuplicateIds);
     m_ui.endPhase();
   }
 
@@ -165,36 +144,24 @@ class CsvLineReader {
 
     double x = first, y = second;
     if (m_system != PreferredSystem::Xyz) std::swap(x, y);
-    if (hasFraction(x) || hasFraction(y)) m_fraction = true;
 
     std::string_view idText;
     if (m_ids.needsText()) {
-      decodeField(f[kId], m_settings.codePage, m_idText);
+      m_text.toUtf8(f[kId], m_idText);
       idText = m_idText;
     }
     const TablePointIds::Result id = m_ids.assign(f[kId], idText, m_ui);
 
     startGroupIfNeeded(f);
 
-    StagedPolygon& group = m_plan.polygons.back();
-    // A polygon record counts its points in 16 bits; fail before staging
-    // more of a polygon that can never be stored.
-    if (group.points.size() > kMaxPolygonPoints) throw makeError(ErrorCode::StorageExceeded);
-    // Built in place: most points carry no text and no category, so this
-    // allocates nothing beyond the vector's own growth.
-    StagedPoint& point = group.points.emplace_back();
-    point.x = x;
-    point.y = y;
-    point.z = height;
+    StagedPoint& point = m_builder.addPoint(x, y, height);
     point.sourceNumber = static_cast<int32_t>(id.number);
-    point.indexInPolygon = static_cast<uint32_t>(group.points.size() - 1);
-    ++m_staged;
     if (id.keepName) point.name = idText;
-    if (!f[kPointCategories].empty()) categoriesOf(f[kPointCategories], point.categories);
+    if (!f[kPointCategories].empty()) m_categories.idsOfNames(f[kPointCategories], point.categories);
     if (id.idAsComment)
       point.comment = idText;
     else if (!f[kPointComment].empty())
-      decodeField(f[kPointComment], m_settings.codePage, point.comment);
+      m_text.toUtf8(f[kPointComment], point.comment);
   }
 
   // Grouping by the new-polygon marker: until the first marker every point
@@ -202,73 +169,39 @@ class CsvLineReader {
   // current polygon.
   void startGroupIfNeeded(const std::array<std::string_view, kFieldCount>& f) {
     const std::string_view marker = f[kNewPolygon];
-    if (!m_plan.polygons.empty() && marker.empty() && m_polygonMode) return;
-    if (!m_plan.polygons.empty()) {
-      finishGroup(m_plan.polygons.back());
-      if (m_staged >= kCommitBatchPoints) commitStaged();
-    }
-    StagedPolygon& group = m_plan.polygons.emplace_back();
+    if (m_builder.hasPolygon() && marker.empty() && m_polygonMode) return;
+    if (m_builder.hasPolygon()) finishGroup(m_builder.polygon());
+    StagedPolygon& group = m_builder.startPolygon();
     if (!marker.empty()) {
       m_polygonMode = true;
       group.closed = marker == "closed" || marker == "#";
-      if (!f[kPolygonCategories].empty()) categoriesOf(f[kPolygonCategories], group.categories);
-      if (!f[kPolygonComment].empty()) decodeField(f[kPolygonComment], m_settings.codePage, group.comment);
+      if (!f[kPolygonCategories].empty()) m_categories.idsOfNames(f[kPolygonCategories], group.categories);
+      if (!f[kPolygonComment].empty()) m_text.toUtf8(f[kPolygonComment], group.comment);
     }
-  }
-
-  // Commits every staged polygon (the caller has finished the last one).
-  void commitStaged() {
-    if (!m_plan.polygons.empty()) commitStagedPlan(m_layout, m_plan);
-    m_plan.polygons.clear();
-    m_staged = 0;
-  }
-
-  void categoriesOf(std::string_view bytes, CategorySet& set) {
-    auto it = m_categoryCache.find(bytes);
-    if (it != m_categoryCache.end()) {
-      set = it->second;
-      return;
-    }
-    decodeField(bytes, m_settings.codePage, m_categoryText);
-    CategorySet ids;
-    m_categories.idsFromNames(m_categoryText, ids);
-    set = ids;
-    if (m_categoryCache.size() < kCategoryCacheLimit && bytes.size() <= kCategoryCacheFieldMax)
-      m_categoryCache.emplace(std::string(bytes), std::move(ids));
   }
 
   LineReader& m_lines;
-  BlockId m_layout;
+  LayoutBuilder& m_builder;
   const CsvReadSettings& m_settings;
-  TableCategories& m_categories;
+  CategoryLookup m_categories;
+  platform::TextConverter m_text;
   Ui& m_ui;
   FieldTokenizer m_tokenizer;
   TablePointIds m_ids;
 
   PreferredSystem m_system = PreferredSystem::Xyz;
   bool m_pointRead = false;
-  bool m_fraction = false;
   bool m_polygonMode = false;
-  StagedPlan m_plan;
-  size_t m_staged = 0;
   std::string m_idText;
-  std::string m_categoryText;
-  std::unordered_map<std::string, CategorySet, BytesHash, std::equal_to<>> m_categoryCache;
 };
 
 }  // namespace
 
 BlockId readCsvLines(LineReader& reader, BlockId parent, std::string_view layoutName,
                      const CsvReadSettings& settings, TableCategories& categories, Ui& ui) {
-  const BlockId layout = createLayout(parent, layoutName);
-  try {
-    CsvLineReader(reader, layout, settings, categories, ui).run();
-  } catch (...) {
-    // No half-built layout stays behind, whatever ended the reading.
-    deleteNode(layout);
-    throw;
-  }
-  return layout;
+  LayoutBuilder builder(parent, layoutName);
+  CsvLineReader(reader, builder, settings, categories, ui).run();
+  return builder.layout();
 }
 
 BlockId readCsvFile(const std::filesystem::path& file, BlockId parent, const CsvReadSettings& settings,

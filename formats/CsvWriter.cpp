@@ -16,13 +16,14 @@
 #include "formats/CsvWriter.h"
 
 #include "core/CError.h"
+#include "core/DelimiterCodes.h"
 #include "core/Layout.h"
+#include "core/LayoutWalk.h"
 #include "core/MeasurementTree.h"
 #include "core/MeasurementTypes.h"
 #include "core/Numbers.h"
 #include "core/Sink.h"
 #include "formats/TableCategories.h"
-#include "formats/TableTokenizer.h"
 #include "framework/AllFormatOptions.h"
 #include "framework/Conversion.h"
 #include "platform/CodePage.h"
@@ -37,8 +38,6 @@ namespace vltrx {
 namespace {
 
 constexpr std::string_view kTitle = "Velmora CSV Version 2.1";
-constexpr char kWsCode = 11;
-constexpr char kTabCode = 9;
 constexpr int kPrecision = 4;
 // Points between two progress reports.
 constexpr uint32_t kProgressPoints = 4096;
@@ -49,10 +48,9 @@ class CsvLineWriter {
       : m_sink(sink),
         m_settings(settings),
         m_categories(categories),
-        m_ws(settings.delimiter == kWsCode),
-        m_delimiter(settings.delimiter == kWsCode ? ' ' : settings.delimiter == kTabCode ? '\t' : settings.delimiter),
-        m_codePage(platform::isSupportedCodePage(settings.codePage) ? settings.codePage : platform::kCodePageAnsi),
-        m_asciiSafe(platform::isAsciiCompatible(m_codePage)) {
+        m_ws(settings.delimiter == kDelimiterWs),
+        m_delimiter(delimiterCharacter(settings.delimiter)),
+        m_converter(settings.codePage) {
     m_line.reserve(256);
   }
 
@@ -110,11 +108,11 @@ class CsvLineWriter {
  private:
   // Appends UTF-8 text converted to the output code page.
   void appendConverted(std::string& out, std::string_view utf8) {
-    if (m_asciiSafe && isPlainAscii(utf8)) {
+    if (m_converter.passesAsIs(utf8)) {
       out.append(utf8);
       return;
     }
-    platform::fromUtf8(utf8, m_codePage, m_converted);
+    m_converter.fromUtf8(utf8, m_converted);
     out.append(m_converted);
   }
 
@@ -193,8 +191,7 @@ class CsvLineWriter {
   TableCategories& m_categories;
   const bool m_ws;
   const char m_delimiter;
-  const uint32_t m_codePage;
-  const bool m_asciiSafe;
+  platform::TextConverter m_converter;
   std::string m_line;
   std::string m_text;
   std::string m_idText;
@@ -206,9 +203,7 @@ class CsvLineWriter {
 
 void writeCsvLayout(BlockId layout, Sink& sink, const CsvWriteSettings& settings, TableCategories& categories,
                     Ui& ui) {
-  const MFolder* folder = mFolder(layout);
-  if (!folder) throw makeError(ErrorCode::InvalidBlockId);
-  const double xOffset = folder->xOffset, yOffset = folder->yOffset, zOffset = folder->zOffset;
+  if (!mFolder(layout)) throw makeError(ErrorCode::InvalidBlockId);
   const PreferredSystem system = preferredSystem();
   const bool swapColumns = system != PreferredSystem::Xyz;
 
@@ -216,21 +211,14 @@ void writeCsvLayout(BlockId layout, Sink& sink, const CsvWriteSettings& settings
   writer.header(system);
 
   const uint32_t total = pointCount(layout);
-  const uint32_t polygonTotal = polygonCount(layout);
   ui.beginPhase(100, total);
-  uint32_t index = 0;
-  for (uint32_t i = 0; i < polygonTotal; ++i) {
-    // Re-fetched per polygon: writing never inserts, but the records are
-    // only ever reached through the layout.
-    const MPolygon* polygon = polygonAt(layout, i);
-    const uint32_t count = polygon->pointCount > 0 ? static_cast<uint32_t>(polygon->pointCount) : 0;
-    for (uint32_t k = 0; k < count && index < total; ++k, ++index) {
-      const MPoint& p = *pointAt(layout, index);
-      const double x = p.x + xOffset, y = p.y + yOffset, z = p.z + zOffset;
-      writer.point(p, swapColumns ? y : x, swapColumns ? x : y, z, k == 0 ? polygon : nullptr);
-      if (index % kProgressPoints == 0) ui.update(index);
-    }
-  }
+  walkLayout(
+      layout, LayoutOffsets::Apply, [](const MPolygon&, uint32_t) {},
+      [&](const WalkedPoint& p) {
+        writer.point(p.record, swapColumns ? p.y : p.x, swapColumns ? p.x : p.y, p.z,
+                     p.indexInPolygon == 0 ? &p.polygon : nullptr);
+        if (p.index % kProgressPoints == 0) ui.update(p.index);
+      });
   ui.update(total);
   ui.endPhase();
 }

@@ -18,6 +18,8 @@ class ActiveTableCategories : public TableCategories {
     for (uint16_t id : m_ids) insertCategory(set, id);
   }
 
+  uint16_t idOfName(std::string_view name) override { return name.empty() ? 0 : categoryIdForName(name); }
+
   bool nameOf(uint16_t id, std::string& name) override {
     const CategoryEntry* entry = findActiveCategory(id);
     if (!entry) return false;
@@ -30,6 +32,12 @@ class ActiveTableCategories : public TableCategories {
 };
 
 }  // namespace
+
+uint16_t TableCategories::idOfName(std::string_view name) {
+  CategorySet set;
+  if (!name.empty()) idsFromNames(name, set);
+  return set.empty() ? 0 : set.front();
+}
 
 TableCategories& activeTableCategories() {
   static ActiveTableCategories categories;

@@ -20,6 +20,12 @@ class TableCategories {
   /// CError when a category cannot be created.
   virtual void idsFromNames(std::string_view names, CategorySet& set) = 0;
 
+  /// The id of the one category named name (UTF-8; commas are part of the
+  /// name), found or created; 0 for an empty name. Throws CError when the
+  /// category cannot be created. The default takes the first id that
+  /// idsFromNames gives, which suits names without commas.
+  virtual uint16_t idOfName(std::string_view name);
+
   /// The UTF-8 name of category id; false when the list holds no such id.
   virtual bool nameOf(uint16_t id, std::string& name) = 0;
 };

@@ -1,42 +1,21 @@
-// Line reader and field tokenizer of the table formats.
+// Field tokenizer of the table formats.
 //
-// The reader pulls the file through one 4 MiB buffer with read(2) (a
-// syscall per block, never per byte) and hands out lines as views into it.
-// Because a quoted field never continues past a line end, a line is simply
-// everything up to the next CR or LF, found with memchr; the positions of
-// the next CR and the next LF are cached so that a file with LF endings is
-// searched for CR once per buffer, not once per line.
-//
-// The tokenizer then works on the line alone. Unquoted fields and quoted
+// A quoted field never continues past a line end, so the tokenizer works on
+// the line that the line reader gives alone. Unquoted fields and quoted
 // fields without doubled quotes are views into the line; only a quoted
 // field with a doubled quote (or text after its closing quote, or a tab
 // inside quotes with WS) is copied, into a string kept per field index and
 // reused from line to line.
 #include "formats/TableTokenizer.h"
 
-#include "core/CError.h"
+#include "core/DelimiterCodes.h"
 #include "platform/CodePage.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 namespace vltrx {
 
 namespace {
-
-constexpr size_t kBufferBytes = 4u << 20;
-constexpr size_t kHugePage = 2u << 20;
-static_assert(kBufferBytes > kMaxLineBytes + 1, "a cut line and its CR must fit the buffer with room to read");
-
-constexpr char kWsCode = 11;
-constexpr char kTabCode = 9;
 
 bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 
@@ -52,150 +31,10 @@ std::string_view finish(std::string_view field) {
 
 }  // namespace
 
-// --- LineReader ----------------------------------------------------------------
-
-LineReader::LineReader(const std::filesystem::path& file) : m_file(file) {
-  m_fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat st {};
-  if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
-    throw makeError(ErrorCode::CannotOpenFile, file.string());
-  }
-  if (S_ISREG(st.st_mode)) {
-    m_size = static_cast<uint64_t>(st.st_size);
-    // The kernel reads ahead more eagerly for a file read front to back.
-    ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  }
-  m_capacity = kBufferBytes;
-  // Aligned to huge pages and marked for them: first-touch page faults are
-  // expensive on virtual machines (1,024 small pages for this buffer).
-  void* buffer = std::aligned_alloc(kHugePage, m_capacity);
-  if (!buffer) {
-    ::close(m_fd);
-    m_fd = -1;
-    throw makeError(ErrorCode::StorageExceeded);
-  }
-  ::madvise(buffer, m_capacity, MADV_HUGEPAGE);
-  m_buffer.reset(static_cast<char*>(buffer));
-  m_pos = m_end = m_buffer.get();
-}
-
-LineReader::LineReader(MemoryInput input) {
-  const std::string_view bytes = input.bytes;
-  m_pos = bytes.data();
-  m_end = bytes.data() + bytes.size();
-  m_size = bytes.size();
-  m_eof = true;
-}
-
-LineReader::~LineReader() {
-  if (m_fd >= 0) ::close(m_fd);
-}
-
-void LineReader::consume(const char* to) {
-  m_consumed += static_cast<uint64_t>(to - m_pos);
-  m_pos = to;
-}
-
-bool LineReader::refill() {
-  if (m_eof) return false;
-  char* base = m_buffer.get();
-  const size_t carry = static_cast<size_t>(m_end - m_pos);
-  if (carry > 0 && m_pos != base) std::memmove(base, m_pos, carry);
-  m_pos = base;
-  m_end = base + carry;
-  m_nextCr = m_nextLf = nullptr;
-  while (true) {
-    ssize_t n = ::read(m_fd, base + carry, m_capacity - carry);
-    if (n > 0) {
-      m_end = base + carry + n;
-      return true;
-    }
-    if (n == 0) {
-      m_eof = true;
-      return false;
-    }
-    if (errno != EINTR) throw makeError(ErrorCode::CannotOpenFile, m_file.string());
-  }
-}
-
-const char* LineReader::findLineEnd() {
-  const size_t n = static_cast<size_t>(m_end - m_pos);
-  if (!m_nextCr || m_nextCr < m_pos) {
-    const void* p = std::memchr(m_pos, '\r', n);
-    m_nextCr = p ? static_cast<const char*>(p) : m_end;
-  }
-  if (!m_nextLf || m_nextLf < m_pos) {
-    const void* p = std::memchr(m_pos, '\n', n);
-    m_nextLf = p ? static_cast<const char*>(p) : m_end;
-  }
-  return std::min(m_nextCr, m_nextLf);
-}
-
-bool LineReader::next(std::string_view& line) {
-  // The rest of a cut line: skip it, up to and including its line end.
-  while (m_skipRest) {
-    const char* lineEnd = findLineEnd();
-    if (lineEnd == m_end) {
-      consume(m_end);
-      if (!refill()) m_skipRest = false;
-      continue;
-    }
-    if (*lineEnd == '\r' && lineEnd + 1 == m_end && !m_eof) {
-      // Whether an LF follows is in the next block.
-      consume(lineEnd);
-      refill();
-      continue;
-    }
-    const char* after = lineEnd + 1;
-    if (*lineEnd == '\r' && after < m_end && *after == '\n') ++after;
-    consume(after);
-    m_skipRest = false;
-  }
-
-  while (true) {
-    const char* lineEnd = findLineEnd();
-    const size_t length = static_cast<size_t>(lineEnd - m_pos);
-    if (length > kMaxLineBytes) {
-      // Too long: hand out the first kMaxLineBytes, skip the rest next time.
-      line = std::string_view(m_pos, kMaxLineBytes);
-      consume(m_pos + kMaxLineBytes);
-      m_skipRest = true;
-      ++m_cutLines;
-      ++m_lineNumber;
-      return true;
-    }
-    if (lineEnd != m_end) {
-      if (*lineEnd == '\r' && lineEnd + 1 == m_end && !m_eof) {
-        refill();
-        continue;
-      }
-      line = std::string_view(m_pos, length);
-      const char* after = lineEnd + 1;
-      if (*lineEnd == '\r' && after < m_end && *after == '\n') ++after;
-      consume(after);
-      ++m_lineNumber;
-      return true;
-    }
-    if (!m_eof) {
-      refill();
-      continue;
-    }
-    if (m_pos == m_end) return false;
-    // The last line, without a line end.
-    line = std::string_view(m_pos, length);
-    consume(m_end);
-    ++m_lineNumber;
-    return true;
-  }
-}
-
 // --- FieldTokenizer --------------------------------------------------------------
 
 FieldTokenizer::FieldTokenizer(char delimiterCode)
-    : m_delimiter(delimiterCode == kWsCode ? ' ' : delimiterCode == kTabCode ? '\t' : delimiterCode),
-      m_ws(delimiterCode == kWsCode) {}
+    : m_delimiter(delimiterCharacter(delimiterCode)), m_ws(delimiterCode == kDelimiterWs) {}
 
 size_t FieldTokenizer::split(std::string_view line, std::span<std::string_view> fields) {
   const char* p = line.data();
@@ -306,36 +145,8 @@ const char* FieldTokenizer::slowField(const char* p, const char* end, size_t ind
 
 // --- text of a field ---------------------------------------------------------------
 
-bool isPlainAscii(std::string_view bytes) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  const unsigned char* end = p + bytes.size();
-  // Eight bytes at a time: no high bit set and no zero byte.
-  constexpr uint64_t kLow = 0x0101010101010101ull;
-  constexpr uint64_t kHigh = 0x8080808080808080ull;
-  while (end - p >= 8) {
-    uint64_t w;
-    std::memcpy(&w, p, 8);
-    if ((w & kHigh) || ((w - kLow) & ~w & kHigh)) return false;
-    p += 8;
-  }
-  for (; p < end; ++p)
-    if (*p == 0 || *p >= 0x80) return false;
-  return true;
-}
-
 void decodeField(std::string_view bytes, uint32_t codePage, std::string& out) {
-  if (isPlainAscii(bytes)) {
-    out.assign(bytes);
-    return;
-  }
-  std::string withoutNul;
-  if (bytes.find('\0') != std::string_view::npos) {
-    withoutNul.reserve(bytes.size());
-    for (char c : bytes)
-      if (c != '\0') withoutNul.push_back(c);
-    bytes = withoutNul;
-  }
-  if (!platform::toUtf8(bytes, codePage, out)) platform::toUtf8(bytes, platform::kCodePageAnsi, out);
+  platform::TextConverter(codePage).toUtf8(bytes, out);
 }
 
 }  // namespace vltrx

@@ -5,13 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "core/DelimiterCodes.h"
 #include "framework/FormatOptions.h"
 
 namespace vltrx {
-
-/// Stored delimiter codes: any run of blanks and tabs, and the tab.
-inline constexpr char kDelimiterWs = 11;
-inline constexpr char kDelimiterTab = 9;
 
 /// Reads a field delimiter as the command line and the option dialogs take
 /// it: "WS" or "TAB" in either case, a tab character, or any other single

@@ -359,6 +359,49 @@ std::optional<std::string> fromUtf8(std::string_view utf8, uint32_t codePage) {
   return out;
 }
 
+bool isPlainAscii(std::string_view bytes) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const unsigned char* end = p + bytes.size();
+  // Eight bytes at a time: no high bit set and no zero byte.
+  constexpr uint64_t kLow = 0x0101010101010101ull;
+  constexpr uint64_t kHigh = 0x8080808080808080ull;
+  while (end - p >= 8) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    if ((w & kHigh) || ((w - kLow) & ~w & kHigh)) return false;
+    p += 8;
+  }
+  for (; p < end; ++p)
+    if (*p == 0 || *p >= 0x80) return false;
+  return true;
+}
+
+TextConverter::TextConverter(uint32_t codePage)
+    : m_codePage(isSupportedCodePage(codePage) ? codePage : kCodePageAnsi),
+      m_asciiCompatible(isAsciiCompatible(m_codePage)) {}
+
+void TextConverter::toUtf8(std::string_view bytes, std::string& out) {
+  if (passesAsIs(bytes)) {
+    out.assign(bytes);
+    return;
+  }
+  if (bytes.find('\0') != std::string_view::npos) {
+    m_withoutNul.clear();
+    for (char c : bytes)
+      if (c != '\0') m_withoutNul.push_back(c);
+    bytes = m_withoutNul;
+  }
+  platform::toUtf8(bytes, m_codePage, out);
+}
+
+void TextConverter::fromUtf8(std::string_view utf8, std::string& out) {
+  if (passesAsIs(utf8)) {
+    out.assign(utf8);
+    return;
+  }
+  platform::fromUtf8(utf8, m_codePage, out);
+}
+
 bool isValidUtf8(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   size_t n = text.size();

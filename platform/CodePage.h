@@ -40,6 +40,37 @@ std::optional<std::string> toUtf8(std::string_view bytes, uint32_t codePage);
 bool fromUtf8(std::string_view utf8, uint32_t codePage, std::string& out);
 std::optional<std::string> fromUtf8(std::string_view utf8, uint32_t codePage);
 
+/// True when bytes holds only ASCII characters other than NUL (the common
+/// case, which needs no code-page conversion).
+bool isPlainAscii(std::string_view bytes);
+
+/// The text conversion of the readers and writers between one file's code
+/// page and UTF-8. Plain ASCII text in a code page that holds ASCII as itself
+/// passes as it is, without a trip through iconv (most names and comments);
+/// an unknown code page is taken for the ANSI code page.
+class TextConverter {
+ public:
+  /// codePage 0 is the ANSI code page.
+  explicit TextConverter(uint32_t codePage);
+
+  /// The code page converted to (0 for the ANSI code page).
+  uint32_t codePage() const { return m_codePage; }
+  /// True when text reads and writes as it is (no conversion needed).
+  bool passesAsIs(std::string_view text) const { return m_asciiCompatible && isPlainAscii(text); }
+
+  /// bytes in the code page as UTF-8 into out (replaced), NUL bytes dropped;
+  /// invalid sequences become U+FFFD.
+  void toUtf8(std::string_view bytes, std::string& out);
+  /// UTF-8 text in the code page into out (replaced); characters the code
+  /// page cannot hold become "?".
+  void fromUtf8(std::string_view utf8, std::string& out);
+
+ private:
+  uint32_t m_codePage;
+  bool m_asciiCompatible;
+  std::string m_withoutNul;
+};
+
 /// True when text is well-formed UTF-8 (no overlong forms, no surrogates,
 /// nothing above U+10FFFF).
 bool isValidUtf8(std::string_view text);

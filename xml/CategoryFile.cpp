@@ -1,12 +1,13 @@
 // Category files: the line-based reader and the fixed-layout writer.
 #include "xml/CategoryFile.h"
 
+#include "core/CError.h"
+#include "core/LineReader.h"
 #include "platform/CodePage.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <memory>
 #include <system_error>
 
 namespace vltrx {
@@ -14,88 +15,6 @@ namespace {
 
 // Code page assumed for a file without an encoding attribute.
 constexpr uint32_t kAnsiCodePage = platform::kCodePageAnsi;
-
-// A line longer than this is cut (the rest of it is read and dropped):
-// category lines are a few hundred bytes, and a huge garbage file must not
-// be held in memory whole.
-constexpr size_t kMaxLine = 1u << 20;
-
-// Lines of a category file; CR LF, a lone CR and a lone LF all end a line.
-class LineSource {
- public:
-  virtual ~LineSource() = default;
-  /// The next line without its end; false at the end of the input.
-  bool next(std::string& line) {
-    line.clear();
-    bool any = false;
-    for (;;) {
-      int c = get();
-      if (c < 0) return any;
-      any = true;
-      if (c == '\n') return true;
-      if (c == '\r') {
-        int d = get();
-        if (d >= 0 && d != '\n') unget(d);
-        return true;
-      }
-      if (line.size() < kMaxLine) line.push_back(char(c));
-    }
-  }
-
- protected:
-  virtual int get() = 0;
-  void unget(int c) { m_pushed = c; }
-  int takePushed() {
-    int c = m_pushed;
-    m_pushed = -1;
-    return c;
-  }
-
- private:
-  int m_pushed = -1;
-};
-
-class MemoryLines : public LineSource {
- public:
-  explicit MemoryLines(std::string_view text) : m_text(text) {}
-
- protected:
-  int get() override {
-    if (int c = takePushed(); c >= 0) return c;
-    if (m_pos >= m_text.size()) return -1;
-    return static_cast<unsigned char>(m_text[m_pos++]);
-  }
-
- private:
-  std::string_view m_text;
-  size_t m_pos = 0;
-};
-
-class FileLines : public LineSource {
- public:
-  explicit FileLines(std::FILE* f) : m_file(f) {}
-
- protected:
-  int get() override {
-    if (int c = takePushed(); c >= 0) return c;
-    if (m_pos == m_end) {
-      m_end = std::fread(m_buffer, 1, sizeof m_buffer, m_file);
-      m_pos = 0;
-      if (m_end == 0) return -1;
-    }
-    return static_cast<unsigned char>(m_buffer[m_pos++]);
-  }
-
- private:
-  std::FILE* m_file;
-  unsigned char m_buffer[16384];
-  size_t m_pos = 0;
-  size_t m_end = 0;
-};
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 bool isNameChar(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
@@ -181,8 +100,10 @@ void forEachAttribute(std::string_view line, Fn&& fn) {
   }
 }
 
-int parseLines(LineSource& lines, std::string_view fileStem, CategoryRecord& out) {
-  std::string line;
+// Lines longer than kMaxLineBytes are cut (category lines are a few hundred
+// bytes; a huge garbage file is never held in memory whole).
+int parseLines(LineReader& lines, std::string_view fileStem, CategoryRecord& out) {
+  std::string_view line;
   size_t from = std::string::npos;
   while (lines.next(line)) {
     size_t v = line.find("<velmora");
@@ -273,18 +194,19 @@ bool hasCategoryFileExtension(const std::filesystem::path& path) {
 }
 
 int parseCategoryFile(std::string_view content, std::string_view fileStem, CategoryRecord& out) {
-  MemoryLines lines(content);
+  LineReader lines(MemoryInput{content});
   return parseLines(lines, fileStem, out);
 }
 
 int readCategoryFile(const std::filesystem::path& path, CategoryRecord& out) {
   if (!hasCategoryFileExtension(path)) return kCategoryFileBadExtension;
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return kCategoryFileCannotOpen;
-  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-  if (!f) return kCategoryFileCannotOpen;
-  FileLines lines(f.get());
-  return parseLines(lines, path.stem().string(), out);
+  try {
+    // Throws CError -2101 for a folder, a missing file or a failed read.
+    LineReader lines(path);
+    return parseLines(lines, path.stem().string(), out);
+  } catch (const CError&) {
+    return kCategoryFileCannotOpen;
+  }
 }
 
 std::string formatCategoryFile(const CategoryRecord& record) {
@@ -361,7 +283,7 @@ std::filesystem::path categoryFileName(std::string_view name) {
 std::string codePageToUtf8(std::string_view text, uint32_t codePage) {
   std::string out;
   // A code page this system does not know is read as the ANSI code page.
-  if (!platform::toUtf8(text, codePage, out)) platform::toUtf8(text, platform::kCodePageAnsi, out);
+  platform::TextConverter(codePage).toUtf8(text, out);
   return out;
 }
 

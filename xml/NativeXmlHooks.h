@@ -5,6 +5,7 @@
 
 #include "core/BlockStore.h"
 #include "core/Utf8.h"
+#include "platform/CodePage.h"
 
 #include <cstdint>
 #include <span>
@@ -74,7 +75,7 @@ class NativeXmlCallback {
 
  private:
   uint32_t m_codePage;
-  bool m_asciiCompatible;
+  platform::TextConverter m_converter;
   std::string m_scratch;
 };
 

@@ -6,6 +6,7 @@
 
 #include "core/CError.h"
 #include "core/Layout.h"
+#include "core/LayoutBuilder.h"
 #include "core/MeasurementTree.h"
 #include "core/MessageTable.h"
 #include "ui/Ui.h"
@@ -67,20 +68,6 @@ std::string_view trimBlanks(std::string_view s) {
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
   return s;
 }
-
-// Removes the layout again unless released: a layout read half-way never
-// stays in the store.
-class LayoutGuard {
- public:
-  explicit LayoutGuard(BlockId id) : m_id(id) {}
-  ~LayoutGuard() {
-    if (m_id) deleteNode(m_id);
-  }
-  void release() { m_id = 0; }
-
- private:
-  BlockId m_id;
-};
 
 class NativeReader {
  public:

@@ -5,6 +5,7 @@
 
 #include "core/CError.h"
 #include "core/Layout.h"
+#include "core/LayoutWalk.h"
 #include "core/MeasurementTree.h"
 #include "core/MessageTable.h"
 #include "ui/Ui.h"
@@ -151,26 +152,20 @@ class NativeWriter {
     if (f && f->layoutType == 1) m_w.raw(" type=\"Quintar_MinMaxZ\"");
     m_w.raw(">\r\n");
 
-    uint32_t nPoints = pointCount(layout);
-    uint32_t next = 0;
-    for (uint32_t i = 0; i < nPolygons; ++i) {
-      // Re-fetched each time: the callback may not move blocks, but the
-      // pointers are only promised until the next change of the arrays.
-      const MPolygon* poly = polygonAt(layout, i);
-      if (!poly) break;
-      m_w.tick();
-      m_w.raw("<polygon");
-      if (poly->closed) m_w.raw(" closed=\"1\"");
-      categoriesAttribute(categoryIds(*poly));
-      textAttribute("comment", polygonComment(*poly), kCommentCut);
-      m_w.raw(">\r\n");
-      uint32_t count = poly->pointCount > 0 ? static_cast<uint32_t>(poly->pointCount) : 0;
-      // A point count beyond the array (a broken layout) writes what is there.
-      uint32_t end = next + count <= nPoints ? next + count : nPoints;
-      const MPoint* pts = points(layout);
-      for (; next < end; ++next) writePoint(pts[next]);
-      m_w.raw("</polygon>\r\n");
-    }
+    // The offsets are written as attributes; the points keep their own
+    // coordinates.
+    walkLayout(
+        layout, LayoutOffsets::Leave,
+        [&](const MPolygon& poly, uint32_t) {
+          m_w.tick();
+          m_w.raw("<polygon");
+          if (poly.closed) m_w.raw(" closed=\"1\"");
+          categoriesAttribute(categoryIds(poly));
+          textAttribute("comment", polygonComment(poly), kCommentCut);
+          m_w.raw(">\r\n");
+        },
+        [&](const WalkedPoint& p) { writePoint(p.record); },
+        [&](const MPolygon&, uint32_t) { m_w.raw("</polygon>\r\n"); });
     m_w.raw("</mfolder>\r\n");
   }
 
