@@ -14,6 +14,7 @@
 #include "framework/AllFormatOptions.h"
 #include "framework/FormatTable.h"
 #include "framework/ScaleSwap.h"
+#include "platform/Files.h"
 #include "ui/Ui.h"
 
 #include <algorithm>
@@ -232,7 +233,10 @@ void Conversion::applyScaleAndSwap() {
 }
 
 /// Every layout of the tree with its path relative to the output folder:
-/// the subfolders of the store become subfolders of the output.
+/// the subfolders of the store become subfolders of the output. Names come
+/// from the input file, so each one is made a safe path component: no name
+/// can climb out of the output folder or put control characters into a
+/// file name.
 std::vector<std::pair<BlockId, fs::path>> Conversion::layoutsWithPaths() const {
   std::vector<std::pair<BlockId, fs::path>> out;
   std::vector<std::string> folders;
@@ -241,10 +245,10 @@ std::vector<std::pair<BlockId, fs::path>> Conversion::layoutsWithPaths() const {
     if (phase == 0) {
       fs::path rel;
       for (const auto& f : folders) rel /= f;
-      out.emplace_back(node, rel / std::string(nodeName(node)));
+      out.emplace_back(node, rel / platform::safePathComponent(nodeName(node)));
     } else if (node != root) {
       if (phase == 1)
-        folders.emplace_back(nodeName(node));
+        folders.push_back(platform::safePathComponent(nodeName(node)));
       else
         folders.pop_back();
     }

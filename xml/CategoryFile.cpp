@@ -2,6 +2,7 @@
 #include "xml/CategoryFile.h"
 
 #include "platform/CodePage.h"
+#include "platform/Files.h"
 
 #include <algorithm>
 #include <charconv>
@@ -351,9 +352,7 @@ bool writeCategoryFile(const CategoryRecord& record, const std::filesystem::path
 }
 
 std::filesystem::path categoryFileName(std::string_view name) {
-  std::string file;
-  file.reserve(name.size() + kCategoryFileExtension.size());
-  for (char c : name) file += (c == '/' || static_cast<unsigned char>(c) < 0x20) ? '_' : c;
+  std::string file = platform::safePathComponent(name);
   file += kCategoryFileExtension;
   return std::filesystem::path(file);
 }

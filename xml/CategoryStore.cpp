@@ -4,6 +4,7 @@
 
 #include "core/CError.h"
 #include "core/RecordStore.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "xml/CategoryFile.h"
 
@@ -43,15 +44,6 @@ bool nameOrder(const fs::directory_entry& a, const fs::directory_entry& b) {
                                                     [](char p, char q) { return foldAscii(p) < foldAscii(q); });
   if (less != greater) return less;
   return x < y;
-}
-
-// A folder entry's name as a file-system name: "/" and control characters
-// become "_", and the names "." and ".." cannot climb out of the folder.
-std::string folderNameOnDisk(std::string_view name) {
-  std::string s;
-  for (char c : name) s += (c == '/' || static_cast<unsigned char>(c) < 0x20) ? '_' : c;
-  if (s == "." || s == "..") s = "_";
-  return s;
 }
 
 CategoryEntry entryFromRecord(const CategoryRecord& r) {
@@ -161,7 +153,7 @@ int writeCategoryFolder(CategorySpan list, uint32_t entry, const fs::path& folde
   for (uint32_t k = entry + 1; k < end; k = subtreeEnd(list, k)) {
     const CategoryEntry& e = list[k];
     if (e.isFolder()) {
-      const fs::path sub = e.nameView().empty() ? folder : folder / folderNameOnDisk(e.nameView());
+      const fs::path sub = e.nameView().empty() ? folder : folder / platform::safePathComponent(e.nameView());
       if (int rc = writeCategoryFolder(list, k, sub); rc < 0) return rc;
     } else if (!isBuiltInCategory(e.id) && !e.nameView().empty()) {
       const fs::path file = folder / categoryFileName(e.nameView());
