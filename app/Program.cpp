@@ -150,7 +150,7 @@ int runProgram(const std::vector<std::string>& args, Ui& ui) {
     return dispatch(job, options, ui);
   } catch (const CError& e) {
     std::string line = text(17) + " " + std::to_string(e.code()) + ": " + e.message();
-    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fprintf(stderr, "%s\n", escapeControlCharacters(line, true).c_str());
     ui.closeProgress();
     ui.errorBox(line, text(0));
     return e.code();

@@ -52,7 +52,33 @@ int textIdForCode(int code) {
 std::string replaceFirstS(std::string_view format, std::string_view arg) {
   std::string out(format);
   auto pos = out.find("%s");
-  if (pos != std::string::npos) out.replace(pos, 2, arg);
+  if (pos != std::string::npos) out.replace(pos, 2, escapeControlCharacters(arg));
+  return out;
+}
+
+std::string escapeControlCharacters(std::string_view text, bool keepLineBreaks) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  auto escape = [&](unsigned char c) {
+    out += "\\x";
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (keepLineBreaks && (c == '\n' || c == '\t')) {
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c == 0x7F) {
+      escape(c);
+    } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      escape(c);
+      escape(static_cast<unsigned char>(text[++i]));
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
   return out;
 }
 
