@@ -10,6 +10,7 @@
 #include "framework/OptionFile.h"
 #include "framework/SettingsKey.h"
 #include "platform/Paths.h"
+#include "platform/SettingsStore.h"
 #include "ui/Ui.h"
 #include "xml/CategoryStore.h"
 
@@ -106,10 +107,11 @@ int runProgram(const std::vector<std::string>& args, Ui& ui) {
     prescanArguments(args, job);
     ui.setQuiet(job.noDialog);
 
-    // A first start (no "Version" yet) stores every format's default options,
-    // as an installation would, so that option files carry them.
-    uint32_t storedVersion = 0;
-    bool firstStart = !key.readDword("Version", storedVersion, 0);
+    // A first start of this user (no "Version" in the per-user store yet)
+    // stores every format's default options, as an installation would, so
+    // that option files carry them. A machine-wide "Version" says nothing
+    // about this user.
+    bool firstStart = key.userStore() && !key.userStore()->read(key.path(), "Version");
     key.writeDword("Version", static_cast<uint32_t>(kProgramVersion));
     chooseLanguage(args, job.guiRequested);
     std::error_code ec;

@@ -6,6 +6,7 @@
 #include "core/RecordStore.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/SettingsStore.h"
 #include "xml/CategoryFile.h"
 
 #include <algorithm>
@@ -66,11 +67,12 @@ CategoryRecord recordFromEntry(const CategoryEntry& e) {
   return r;
 }
 
-// The value of key, empty when missing.
+// The folder a value names for this user, empty when missing: values may
+// start with "$XDG_DATA_HOME", "$HOME" or "~" (platform::expandUserPath).
 std::string folderValue(const SettingsKey& key, std::string_view name) {
   std::string value;
-  if (!key.readString(name, value, "")) value.clear();
-  return value;
+  if (!key.readString(name, value, "")) return {};
+  return platform::expandUserPath(value);
 }
 
 void throwIfError(int rc) {
@@ -100,12 +102,17 @@ bool ensureCategoryFolders(SettingsKey& key) {
   bool all = true;
   for (std::string_view name : {kMyCategoriesValue, kReceivedCategoriesValue, kStandardCategoriesValue}) {
     if (!folderValue(key, name).empty()) continue;
-    const fs::path folder = platform::userDataDir() / name;
+    // Stored unexpanded, so that the value means each user's own folder
+    // wherever it is read (a store copied or shared between users included).
+    std::string value(kUserDataFolderValue);
+    value += '/';
+    value += name;
+    const fs::path folder = platform::expandUserPath(value);
     std::error_code ec;
     fs::create_directories(folder, ec);
     // A value names only a folder that is there; otherwise it stays missing
     // and the import reports the missing location.
-    if (!fs::is_directory(folder, ec) || !key.writeString(name, folder.string())) all = false;
+    if (!fs::is_directory(folder, ec) || !key.writeValue(name, platform::ValueType::ExpandString, value)) all = false;
   }
   return all;
 }
