@@ -17,6 +17,8 @@
 #include "platform/Files.h"
 #include "ui/Ui.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -73,6 +75,14 @@ std::string outputExtension(FormatType type) {
   return ".xml";
 }
 
+/// True when both paths name the same file (device and inode), however
+/// they are spelled: "a.csv", "./a.csv", a symlink or a hard link.
+bool sameFile(const fs::path& a, const fs::path& b) {
+  struct stat sa {}, sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
 /// Finds or creates the SubFolder name below parent. Returns 0 when a folder
 /// of that name exists already (the caller warns and skips it).
 BlockId createSubFolder(BlockId parent, const std::string& name) {
@@ -112,6 +122,7 @@ class Conversion {
   bool m_inputIsFolder = false;
   bool m_outputIsFolder = false;  // an existing folder, or a path ending in '/'
   fs::path m_outputPath;
+  std::vector<fs::path> m_written;  // every file written, native XML copies included
 };
 
 void Conversion::deriveFormats() {
@@ -296,12 +307,15 @@ void Conversion::writeOutput() {
     written.push_back(m_outputPath);
   }
   if (m_job.xmlCopy && m_out != kFormatXml) {
-    for (size_t i = 0; i < written.size(); ++i) {
+    const size_t outputs = written.size();
+    for (size_t i = 0; i < outputs; ++i) {
       fs::path copy = written[i];
       copy.replace_extension(".xml");
       writeLayout(layouts[i].first, copy, kFormatXml, !toFolder);
+      written.push_back(copy);
     }
   }
+  m_written = std::move(written);
 }
 
 int Conversion::run() {
@@ -327,7 +341,11 @@ int Conversion::run() {
   readInput();
   applyScaleAndSwap();
   writeOutput();
-  if (m_job.deleteSource && !m_inputIsFolder) {
+  // The source goes only when it is not one of the files just written (an
+  // output path that names the input replaced it with the converted data).
+  const bool sourceWritten = std::any_of(m_written.begin(), m_written.end(),
+                                         [&](const fs::path& p) { return sameFile(p, m_job.inputPath); });
+  if (m_job.deleteSource && !m_inputIsFolder && !sourceWritten) {
     std::error_code ec;
     fs::remove(m_job.inputPath, ec);
   }
