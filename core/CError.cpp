@@ -49,6 +49,14 @@ int textIdForCode(int code) {
   return 64;
 }
 
+CError makeLineError(int code, std::string_view detail, uint64_t line) {
+  CError e = makeError(code, detail);
+  std::string suffix = text(39);
+  if (auto pos = suffix.find("%d"); pos != std::string::npos) suffix.replace(pos, 2, std::to_string(line));
+  e.append(suffix);
+  return e;
+}
+
 std::string replaceFirstS(std::string_view format, std::string_view arg) {
   std::string out(format);
   auto pos = out.find("%s");

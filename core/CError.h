@@ -145,6 +145,13 @@ inline CError makeError(ErrorCode code) { return makeError(+code); }
 CError makeError(int code, std::string_view detail);
 inline CError makeError(ErrorCode code, std::string_view detail) { return makeError(+code, detail); }
 
+/// makeError(code, detail) with the line suffix " [line %d]" (text id 39)
+/// that readers counting lines append.
+CError makeLineError(int code, std::string_view detail, uint64_t line);
+inline CError makeLineError(ErrorCode code, std::string_view detail, uint64_t line) {
+  return makeLineError(+code, detail, line);
+}
+
 /// Replaces the first "%s" of format by arg (the other placeholders stay).
 /// The argument is a name from a file or the command line, so its control
 /// characters are escaped (escapeControlCharacters): a name never moves the

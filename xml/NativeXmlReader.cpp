@@ -359,7 +359,7 @@ class NativeReader {
       if (v == XmlReader::kEnd) break;
       char value[XmlReader::kMaxElementText + 1];
       if ((rc = m_r.elementText(value)) < 0) return rc;
-      if ((rc = setPointValueFromText(point, value)) < 0) return error(rc);
+      if ((rc = setPointValueFromText(point, value)) < 0) return error(rc, "value");
       if ((rc = m_r.skipRest()) < 0) return rc;
     }
     return 0;

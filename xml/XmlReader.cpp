@@ -6,6 +6,7 @@
 #include "core/Numbers.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -298,6 +299,9 @@ int XmlReader::readAttributes(std::span<const std::string_view> descriptors, std
       } else {
         double v = 0.0;
         if (parseLeadingDouble(text, v) == 0) v = 0.0;
+        // "1e400" reads as infinity, which no coordinate, offset or
+        // observation can be, and which would be written back as "inf".
+        if (!std::isfinite(v)) return error(+ErrorCode::InvalidParameterValue, attr);
         slot.real = v;
       }
     }
