@@ -227,8 +227,9 @@ void Conversion::readInput() {
     int n = readFolder(m_job.inputPath, root);
     if (n <= 0) throw makeError(ErrorCode::NoDataInFolder, m_job.inputPath);
   } else {
+    // Regular files only, as in a folder: a FIFO or /dev/zero would hang.
     std::error_code ec;
-    if (!fs::exists(m_job.inputPath, ec)) throw makeError(ErrorCode::CannotOpenFile, m_job.inputPath);
+    if (!fs::is_regular_file(m_job.inputPath, ec)) throw makeError(ErrorCode::CannotOpenFile, m_job.inputPath);
     readFile(m_job.inputPath, root);
   }
 }

@@ -32,7 +32,7 @@ struct MemoryInput {
 class LineReader {
  public:
   /// Opens file for reading. Throws CError -2101 with the file name when it
-  /// cannot be opened (or is a folder).
+  /// cannot be opened or is no regular file (a folder, FIFO or device).
   explicit LineReader(const std::filesystem::path& file);
   /// Reads the lines of bytes in memory.
   explicit LineReader(MemoryInput input);

@@ -10,6 +10,8 @@
 #include <memory>
 #include <system_error>
 
+#include <unistd.h>
+
 namespace vltrx {
 namespace {
 
@@ -280,10 +282,15 @@ int parseCategoryFile(std::string_view content, std::string_view fileStem, Categ
 
 int readCategoryFile(const std::filesystem::path& path, CategoryRecord& out) {
   if (!hasCategoryFileExtension(path)) return kCategoryFileBadExtension;
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return kCategoryFileCannotOpen;
-  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-  if (!f) return kCategoryFileCannotOpen;
+  // Regular files only: a FIFO or /dev/zero named *.vlcat would hang every
+  // conversion that reads the folder.
+  const int fd = platform::openRegularFile(path);
+  if (fd < 0) return kCategoryFileCannotOpen;
+  std::unique_ptr<std::FILE, FileCloser> f(::fdopen(fd, "rb"));
+  if (!f) {
+    ::close(fd);
+    return kCategoryFileCannotOpen;
+  }
   FileLines lines(f.get());
   return parseLines(lines, path.stem().string(), out);
 }

@@ -4,6 +4,7 @@
 
 #include "core/CError.h"
 #include "core/Numbers.h"
+#include "platform/Files.h"
 
 #include <algorithm>
 #include <cmath>
@@ -63,9 +64,10 @@ void XmlReader::openMemory(std::string_view data) {
 
 int XmlReader::openFile(const std::filesystem::path& path, ProgressFn progress, size_t blockSize) {
   close();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Regular files only: a FIFO or a device (/dev/zero) would never end.
+  int fd = platform::openRegularFile(path);
   struct stat st;
-  if (fd >= 0 && (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
+  if (fd >= 0 && ::fstat(fd, &st) != 0) {
     ::close(fd);
     fd = -1;
   }
