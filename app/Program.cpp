@@ -79,7 +79,7 @@ int dispatch(ConversionJob& job, AllFormatOptions& options, Ui& ui) {
       return 0;
     }
     case Action::LoadOptions:
-      if (!loadOptionFile(job.inputPath)) throw makeError(ErrorCode::OptionsFileMissing);
+      if (int rc = loadOptionFile(job.inputPath); rc < 0) throw makeError(rc);
       return 0;
     case Action::OpenDialogThenConvert:
     case Action::SaveDialogThenConvert:
@@ -106,6 +106,10 @@ int runProgram(const std::vector<std::string>& args, Ui& ui) {
     key.create(kProgramKeyPath, SettingsKey::Access::Full);
     prescanArguments(args, job);
     ui.setQuiet(job.noDialog);
+    // A per-user store that is there but cannot be read (not a database,
+    // damaged) would silently turn every stored option into its default.
+    if (!key.unreadableUserStore().empty())
+      throw makeError(ErrorCode::CannotOpenFile, key.unreadableUserStore().string());
 
     // A first start of this user (no "Version" in the per-user store yet)
     // stores every format's default options, as an installation would, so
