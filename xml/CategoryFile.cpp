@@ -1,6 +1,8 @@
 // Category files: the line-based reader and the fixed-layout writer.
 #include "xml/CategoryFile.h"
 
+#include "core/CError.h"
+#include "core/Sink.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 
@@ -340,22 +342,17 @@ std::string formatCategoryFile(const CategoryRecord& record) {
 }
 
 bool writeCategoryFile(const CategoryRecord& record, const std::filesystem::path& path) {
-  const std::string bytes = formatCategoryFile(record);
-  // Written next to the target and renamed over it, so that a failure never
-  // leaves a half-written category file behind.
-  std::filesystem::path temp = path;
-  temp += ".tmp~";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = (std::fclose(f) == 0) && ok;
-  std::error_code ec;
-  if (ok) {
-    std::filesystem::rename(temp, path, ec);
-    ok = !ec;
+  // Through the file sink: written next to the target and renamed over it
+  // when complete and on disk, so that neither a failure nor an interrupting
+  // signal leaves a half-written category file behind.
+  try {
+    FileSink sink(path, 4096);
+    sink.write(formatCategoryFile(record));
+    sink.commit();
+    return true;
+  } catch (const CError&) {
+    return false;
   }
-  if (!ok) std::filesystem::remove(temp, ec);
-  return ok;
 }
 
 std::filesystem::path categoryFileName(std::string_view name) {
