@@ -182,7 +182,9 @@ size_t tidyReceivedCategories(const fs::path& folder, size_t keep) {
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code e2;
-    if (!it->is_regular_file(e2)) continue;
+    // Only category files count and go: the folder value may name a folder
+    // that holds other files too (an option file can set it).
+    if (!it->is_regular_file(e2) || !hasCategoryFileExtension(it->path())) continue;
     auto time = it->last_write_time(e2);
     if (!e2) files.push_back({it->path(), time});
   }

@@ -63,8 +63,9 @@ int readCategoryFolder(BlockId& list, uint32_t parent, const std::filesystem::pa
 /// file cannot be written; its path in the pending detail).
 int writeCategoryFolder(CategorySpan list, uint32_t entry, const std::filesystem::path& folder);
 
-/// Keeps at most keep files directly in folder: newest first by last-write
-/// time, the oldest beyond keep are deleted. Returns the number deleted.
+/// Keeps at most keep category files (".vlcat") directly in folder: newest
+/// first by last-write time, the oldest beyond keep are deleted; other files
+/// are neither counted nor touched. Returns the number deleted.
 size_t tidyReceivedCategories(const std::filesystem::path& folder, size_t keep = kMaxReceivedCategoryFiles);
 
 /// Builds the category list in force for a conversion: a fresh list, the
