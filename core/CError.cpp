@@ -12,10 +12,13 @@ namespace {
 PendingDetail g_pending;
 
 // (code, text id), searched linearly.
+// -611 (a category list beyond 1024 entries, met on any table input with
+// many category names) takes the text that names the limit, "To many
+// categories / layers!", instead of "Internal error".
 constexpr std::pair<int, int> kCodeTable[] = {
     {-405, 66},   {-501, 47},   {-502, 48},   {-503, 49},   {-504, 50},   {-505, 51},
     {-507, 52},   {-508, 53},   {-509, 54},   {-510, 55},   {-602, 56},   {-607, 56},
-    {-612, 57},   {-701, 58},   {-706, 59},   {-707, 60},   {-708, 61},   {-901, 62},
+    {-611, 127},  {-612, 57},   {-701, 58},   {-706, 59},   {-707, 60},   {-708, 61},   {-901, 62},
     {-907, 63},   {-921, 102},  {-2001, 116}, {-2003, 116}, {-2101, 65},  {-2102, 62},
     {-2104, 75},  {-2106, 99},  {-2107, 100}, {-2108, 106}, {-2109, 107}, {-2110, 108},
     {-2111, 101}, {-2112, 110}, {-2113, 84},  {-2114, 111}, {-2115, 113}, {-2116, 115},
