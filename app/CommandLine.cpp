@@ -182,11 +182,10 @@ bool parseDelimiterText(const std::string& text, char& code) {
     code = kDelimiterTab;
     return true;
   }
-  // A single printable character; digits, the decimal characters, quotes and
-  // minus would make the fields unreadable.
+  // Any single printable character, as the option dialog takes it.
   if (text.size() != 1) return false;
   unsigned char c = static_cast<unsigned char>(text[0]);
-  if (c < 0x20 || c >= 0x7F || std::isdigit(c) || c == '"' || c == '.' || c == '-' || c == '+') return false;
+  if (c < 0x20 || c >= 0x7F) return false;
   code = static_cast<char>(c);
   return true;
 }
