@@ -76,7 +76,7 @@ std::string outputExtension(FormatType type) {
 }
 
 /// True when both paths name the same file (device and inode), however
-/// they are spelled: "a.csv", "./a.csv", a symlink or a hard link.
+/// they are spelled: "a.csv", "./a.csv", a symlink to it.
 bool sameFile(const fs::path& a, const fs::path& b) {
   struct stat sa {}, sb {};
   return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
