@@ -369,6 +369,9 @@ std::string optionFileText(const SettingsKey& key, const OptionFilter& filter) {
 bool saveOptionFile(const SettingsKey& key, const std::filesystem::path& file, FormatType inFormat,
                     FormatType outFormat) {
   std::string text = optionFileText(key, optionFilter(inFormat, outFormat));
+  // Opening a FIFO for writing would wait for a reader forever.
+  std::error_code ec;
+  if (std::filesystem::exists(file, ec) && !std::filesystem::is_regular_file(file, ec)) return false;
   std::FILE* f = std::fopen(file.c_str(), "wb");
   if (!f) return false;
   bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();

@@ -379,20 +379,22 @@ TEST_F(HostileInput, SpecialFilesAreRefusedInsteadOfHanging) {
     const char* what;
     std::vector<std::string> args;
     std::string named;
+    int code;
   };
   const Case cases[] = {
-      {"FIFO as input", {work("fifo.csv").string(), work("o.xml").string()}, "fifo.csv"},
-      {"symlink to /dev/zero as input", {work("zero.xml").string(), work("o.csv").string()}, "zero.xml"},
-      {"FIFO as option file", {"-loadopt:" + work("fifo.trxopt").string()}, "fifo.trxopt"},
-      {"/dev/zero as option file", {"-loadopt:/dev/zero"}, "/dev/zero"},
+      {"FIFO as input", {work("fifo.csv").string(), work("o.xml").string()}, "fifo.csv", -2101},
+      {"symlink to /dev/zero as input", {work("zero.xml").string(), work("o.csv").string()}, "zero.xml", -2101},
+      {"FIFO as option file", {"-loadopt:" + work("fifo.trxopt").string()}, "fifo.trxopt", -2101},
+      {"/dev/zero as option file", {"-loadopt:/dev/zero"}, "/dev/zero", -2101},
+      {"FIFO as option file to save", {"-saveopt:" + work("fifo.trxopt").string()}, "fifo.trxopt", -2126},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::vector<std::string> args = c.args;
     args.push_back("-nodialog");
     Result r = run(args);
-    EXPECT_EQ(r.status, -2101 & 0xFF) << r.err;
-    EXPECT_NE(r.err.find(errorLine(-2101)), std::string::npos) << r.err;
+    EXPECT_EQ(r.status, c.code & 0xFF) << r.err;
+    EXPECT_NE(r.err.find(errorLine(c.code)), std::string::npos) << r.err;
     EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
   }
   // In a category folder they are skipped like any unreadable category file.
