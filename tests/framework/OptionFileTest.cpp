@@ -5,6 +5,8 @@
 #include "platform/SettingsStore.h"
 #include "tests/support/Sandbox.h"
 
+#include <sqlite3.h>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -264,6 +266,28 @@ TEST_F(OptionFileTest, MissingFileFailsEmptyFileLoadsNothing) {
   writeFile(file("empty.trxopt"), "");
   EXPECT_EQ(loadOptionFile(file("empty.trxopt")), 0);
   EXPECT_TRUE(user().values(kProgramKeyPath).empty());
+}
+
+TEST_F(OptionFileTest, ValuesThatCannotBeStoredAreReportedWithTheStore) {
+  writeFile(file("one.trxopt"), kHeader + kUserSection + "\"CSV_In_Swap\"=dword:1\r\n");
+  // Another process holds the write lock past the busy time-out (10 s).
+  {
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(m_box.userSettings().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(loadOptionFile(file("one.trxopt"), &user(), nullptr), +ErrorCode::CannotCreateFile);
+    EXPECT_TRUE(pendingDetail().set);
+    EXPECT_EQ(pendingDetail().text, m_box.userSettings().string());
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+  }
+  EXPECT_FALSE(user().read(kProgramKeyPath, "CSV_In_Swap"));
+  // No per-user store at all: the section has nowhere to go.
+  EXPECT_EQ(loadOptionFile(file("one.trxopt"), nullptr, nullptr), +ErrorCode::CannotCreateFile);
+  // A machine-wide section this user may not write is skipped quietly.
+  writeFile(file("machine.trxopt"), kHeader + kMachineSection + "\"CSV_In_Swap\"=dword:1\r\n");
+  EXPECT_EQ(loadOptionFile(file("machine.trxopt"), &user(), nullptr), 0);
+  setPendingDetail(0);
 }
 
 TEST_F(OptionFileTest, DamagedFilesLoadWhatIsValid) {
