@@ -14,7 +14,10 @@
 #include "framework/AllFormatOptions.h"
 #include "framework/FormatTable.h"
 #include "framework/ScaleSwap.h"
+#include "platform/Files.h"
 #include "ui/Ui.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -84,6 +87,14 @@ std::string outputExtension(FormatType type) {
   return ".xml";
 }
 
+/// True when both paths name the same file (device and inode), however
+/// they are spelled: "a.csv", "./a.csv", a symlink to it.
+bool sameFile(const fs::path& a, const fs::path& b) {
+  struct stat sa {}, sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
 /// Finds or creates the SubFolder name below parent. Returns 0 when a folder
 /// of that name exists already (the caller warns and skips it).
 BlockId createSubFolder(BlockId parent, const std::string& name) {
@@ -126,6 +137,7 @@ class Conversion {
   bool m_inputIsFolder = false;
   bool m_outputIsFolder = false;  // an existing folder, or a path ending in '/'
   fs::path m_outputPath;
+  std::vector<fs::path> m_written;  // every file written, native XML copies included
 };
 
 void Conversion::deriveFormats() {
@@ -240,8 +252,9 @@ void Conversion::readInput() {
     int n = readFolder(m_job.inputPath, root);
     if (n <= 0) throw makeError(ErrorCode::NoDataInFolder, m_job.inputPath);
   } else {
+    // Regular files only, as in a folder: a FIFO or /dev/zero would hang.
     std::error_code ec;
-    if (!fs::exists(m_job.inputPath, ec)) throw makeError(ErrorCode::CannotOpenFile, m_job.inputPath);
+    if (!fs::is_regular_file(m_job.inputPath, ec)) throw makeError(ErrorCode::CannotOpenFile, m_job.inputPath);
     readFile(m_job.inputPath, root);
   }
 }
@@ -257,7 +270,10 @@ void Conversion::applyScaleAndSwap() {
 }
 
 /// Every layout of the tree with its path relative to the output folder:
-/// the subfolders of the store become subfolders of the output.
+/// the subfolders of the store become subfolders of the output. Names come
+/// from the input file, so each one is made a safe path component: no name
+/// can climb out of the output folder or put control characters into a
+/// file name.
 std::vector<std::pair<BlockId, fs::path>> Conversion::layoutsWithPaths() const {
   std::vector<std::pair<BlockId, fs::path>> out;
   std::vector<std::string> folders;
@@ -266,10 +282,10 @@ std::vector<std::pair<BlockId, fs::path>> Conversion::layoutsWithPaths() const {
     if (phase == 0) {
       fs::path rel;
       for (const auto& f : folders) rel /= f;
-      out.emplace_back(node, rel / std::string(nodeName(node)));
+      out.emplace_back(node, rel / platform::safePathComponent(nodeName(node)));
     } else if (node != root) {
       if (phase == 1)
-        folders.emplace_back(nodeName(node));
+        folders.push_back(platform::safePathComponent(nodeName(node)));
       else
         folders.pop_back();
     }
@@ -316,12 +332,15 @@ void Conversion::writeOutput() {
     written.push_back(m_outputPath);
   }
   if (m_job.xmlCopy && m_out != kFormatXml) {
-    for (size_t i = 0; i < written.size(); ++i) {
+    const size_t outputs = written.size();
+    for (size_t i = 0; i < outputs; ++i) {
       fs::path copy = written[i];
       copy.replace_extension(".xml");
       writeLayout(layouts[i].first, copy, kFormatXml, !toFolder);
+      written.push_back(copy);
     }
   }
+  m_written = std::move(written);
 }
 
 int Conversion::run() {
@@ -347,7 +366,11 @@ int Conversion::run() {
   readInput();
   applyScaleAndSwap();
   writeOutput();
-  if (m_job.deleteSource && !m_inputIsFolder) {
+  // The source goes only when it is not one of the files just written (an
+  // output path that names the input replaced it with the converted data).
+  const bool sourceWritten = std::any_of(m_written.begin(), m_written.end(),
+                                         [&](const fs::path& p) { return sameFile(p, m_job.inputPath); });
+  if (m_job.deleteSource && !m_inputIsFolder && !sourceWritten) {
     std::error_code ec;
     fs::remove(m_job.inputPath, ec);
   }

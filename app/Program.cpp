@@ -10,6 +10,7 @@
 #include "framework/OptionFile.h"
 #include "framework/SettingsKey.h"
 #include "platform/Paths.h"
+#include "platform/SettingsStore.h"
 #include "ui/Ui.h"
 #include "xml/CategoryStore.h"
 
@@ -78,7 +79,7 @@ int dispatch(ConversionJob& job, AllFormatOptions& options, Ui& ui) {
       return 0;
     }
     case Action::LoadOptions:
-      if (!loadOptionFile(job.inputPath)) throw makeError(ErrorCode::OptionsFileMissing);
+      if (int rc = loadOptionFile(job.inputPath); rc < 0) throw makeError(rc);
       return 0;
     case Action::OpenDialogThenConvert:
     case Action::SaveDialogThenConvert:
@@ -105,11 +106,16 @@ int runProgram(const std::vector<std::string>& args, Ui& ui) {
     key.create(kProgramKeyPath, SettingsKey::Access::Full);
     prescanArguments(args, job);
     ui.setQuiet(job.noDialog);
+    // A per-user store that is there but cannot be read (not a database,
+    // damaged) would silently turn every stored option into its default.
+    if (!key.unreadableUserStore().empty())
+      throw makeError(ErrorCode::CannotOpenFile, key.unreadableUserStore().string());
 
-    // A first start (no "Version" yet) stores every format's default options,
-    // as an installation would, so that option files carry them.
-    uint32_t storedVersion = 0;
-    bool firstStart = !key.readDword("Version", storedVersion, 0);
+    // A first start of this user (no "Version" in the per-user store yet)
+    // stores every format's default options, as an installation would, so
+    // that option files carry them. A machine-wide "Version" says nothing
+    // about this user.
+    bool firstStart = key.userStore() && !key.userStore()->read(key.path(), "Version");
     key.writeDword("Version", static_cast<uint32_t>(kProgramVersion));
     chooseLanguage(args, job.guiRequested);
     std::error_code ec;
@@ -150,7 +156,7 @@ int runProgram(const std::vector<std::string>& args, Ui& ui) {
     return dispatch(job, options, ui);
   } catch (const CError& e) {
     std::string line = text(17) + " " + std::to_string(e.code()) + ": " + e.message();
-    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fprintf(stderr, "%s\n", escapeControlCharacters(line, true).c_str());
     ui.closeProgress();
     ui.errorBox(line, text(0));
     return e.code();

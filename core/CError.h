@@ -145,7 +145,23 @@ inline CError makeError(ErrorCode code) { return makeError(+code); }
 CError makeError(int code, std::string_view detail);
 inline CError makeError(ErrorCode code, std::string_view detail) { return makeError(+code, detail); }
 
+/// makeError(code, detail) with the line suffix " [line %d]" (text id 39)
+/// that readers counting lines append.
+CError makeLineError(int code, std::string_view detail, uint64_t line);
+inline CError makeLineError(ErrorCode code, std::string_view detail, uint64_t line) {
+  return makeLineError(+code, detail, line);
+}
+
 /// Replaces the first "%s" of format by arg (the other placeholders stay).
+/// The argument is a name from a file or the command line, so its control
+/// characters are escaped (escapeControlCharacters): a name never moves the
+/// cursor or clears the screen of the terminal that shows the message.
 std::string replaceFirstS(std::string_view format, std::string_view arg);
+
+/// text with every control character written as "\xHH": bytes below 0x20,
+/// 0x7F and the UTF-8 encoded C1 controls U+0080 to U+009F (U+009B is a
+/// second way to start an escape sequence). With
+/// keepLineBreaks, "\n" and "\t" stay as they are (message texts use them).
+std::string escapeControlCharacters(std::string_view text, bool keepLineBreaks = false);
 
 }  // namespace vltrx

@@ -6,6 +6,7 @@
 #include "core/CategoryLists.h"
 #include "core/Numbers.h"
 
+#include <cmath>
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -312,6 +313,8 @@ int setPointValueFromText(MPoint& point, std::string_view text) {
   if (i == text.size()) return setPointValue(point, std::nullopt);
   double v = 0;
   if (parseLeadingDouble(text.substr(i), v) == 0) v = 0;
+  // Beyond the range of the stored float the value would become infinite.
+  if (!std::isfinite(static_cast<float>(v))) return +ErrorCode::InvalidParameterValue;
   return setPointValue(point, static_cast<float>(v));
 }
 

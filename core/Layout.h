@@ -187,7 +187,8 @@ std::optional<float> pointValue(const MPoint& point);
 /// Sets (or with no value removes) the point's value. 0 or -602.
 int setPointValue(MPoint& point, std::optional<float> value);
 /// Sets the value from text: leading blanks skipped, a decimal number read;
-/// empty or blank text gives no value, text that holds no number gives 0.
+/// empty or blank text gives no value, text that holds no number gives 0, a
+/// number beyond the range of a float fails with -701.
 int setPointValueFromText(MPoint& point, std::string_view text);
 
 // --- whole layout ------------------------------------------------------------

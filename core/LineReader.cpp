@@ -13,6 +13,7 @@
 #include "core/LineReader.h"
 
 #include "core/CError.h"
+#include "platform/Files.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -54,9 +55,10 @@ size_t bufferFor(uint64_t size) {
 }  // namespace
 
 LineReader::LineReader(const std::filesystem::path& file) : m_file(file) {
-  m_fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  // Regular files only: a FIFO or a device (/dev/zero) would never end.
+  m_fd = platform::openRegularFile(file);
   struct stat st {};
-  if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
     throw makeError(ErrorCode::CannotOpenFile, file.string());

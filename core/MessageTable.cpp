@@ -61,11 +61,13 @@ Language languageFromStored(std::string_view s) {
 }
 
 Language languageFromArgument(std::string_view s) {
-  if (startsWithNoCase(s, "de") || startsWithNoCase(s, "ge")) return Language::De;
-  if (startsWithNoCase(s, "fr")) return Language::Fr;
-  if (startsWithNoCase(s, "it")) return Language::It;
-  if (startsWithNoCase(s, "es") || startsWithNoCase(s, "sp")) return Language::Es;
-  if (startsWithNoCase(s, "ru")) return Language::Ru;
+  // The code exactly ("-lang:deutsch" is no code and selects English).
+  auto is = [&](std::string_view code) { return s.size() == code.size() && startsWithNoCase(s, code); };
+  if (is("de") || is("ge")) return Language::De;
+  if (is("fr")) return Language::Fr;
+  if (is("it")) return Language::It;
+  if (is("es") || is("sp")) return Language::Es;
+  if (is("ru")) return Language::Ru;
   return Language::En;
 }
 

@@ -115,6 +115,17 @@ size_t parseLeadingInt(std::string_view s, int64_t& value) {
   return i;
 }
 
+std::string_view leadingIntText(std::string_view s) {
+  bool negative;
+  size_t i = skipSpaceAndSign(s, negative);
+  size_t start = i;
+  while (start > 0 && (s[start - 1] == '+' || s[start - 1] == '-')) --start;
+  size_t end = i;
+  while (end < s.size() && isDigit(s[end])) ++end;
+  if (end == i) return {};
+  return s.substr(start, end - start);
+}
+
 bool parseWholeDouble(std::string_view s, double& value, char decimal) {
   double v;
   size_t n = parseLeadingDouble(s, v, decimal);

@@ -19,6 +19,11 @@ size_t parseLeadingDouble(std::string_view text, double& value, char decimal = '
 /// Returns the characters consumed (0 = none). Values beyond int64 saturate.
 size_t parseLeadingInt(std::string_view text, int64_t& value);
 
+/// The characters parseLeadingInt reads as the number (sign and digits,
+/// without the white space before them), for messages that quote a number
+/// as the file gives it; empty when there is none.
+std::string_view leadingIntText(std::string_view text);
+
 /// True when text holds exactly one number and nothing but white space after it.
 bool parseWholeDouble(std::string_view text, double& value, char decimal = '.');
 

@@ -3,6 +3,7 @@
 #include "core/Sink.h"
 
 #include "core/CError.h"
+#include "platform/Files.h"
 
 #include <atomic>
 #include <cerrno>
@@ -49,22 +50,40 @@ void Sink::writeSlow(const char* data, size_t size) {
 
 namespace {
 std::atomic<unsigned> g_tempCounter{0};
+
+// Makes a rename in folder durable. File systems that cannot sync a folder
+// (EINVAL) have nothing to do; the file itself is already on disk.
+void syncFolder(const std::filesystem::path& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
 }
+}  // namespace
 
 FileSink::FileSink(const std::filesystem::path& target, size_t bufferSize) : Sink(bufferSize), m_target(target) {
   // A hidden sibling of the target: same folder, so the final rename never
-  // crosses a file system. O_EXCL with a fresh name per attempt; mode 0666
-  // lets the umask decide the permissions, as for any newly created file.
+  // crosses a file system, named ".vltrx-tmp-<pid>-<n>" so that a leftover
+  // is recognisable whatever the target is called (and never too long).
+  // O_EXCL with a fresh name per attempt; mode 0666 lets the umask decide
+  // the permissions, as for any newly created file.
   std::filesystem::path folder = target.parent_path();
-  std::string base(".");
-  base += target.filename().string();
-  base += ".tmp-";
+  std::string base(platform::kTemporaryFilePrefix);
   base += std::to_string(::getpid());
   base += '-';
   for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
     m_temp = folder / (base + std::to_string(g_tempCounter.fetch_add(1)));
+    // SIGINT, SIGTERM or SIGHUP while writing remove the file (20 MB and
+    // more for a large layout) instead of leaving it beside the output for
+    // good. Recorded before the file exists, so no signal finds it unknown.
+    m_signalSlot = platform::rememberTemporaryFile(m_temp);
     m_fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (m_fd < 0 && errno != EEXIST) break;
+    if (m_fd < 0) {
+      const int error = errno;
+      platform::forgetTemporaryFile(m_signalSlot);
+      m_signalSlot = -1;
+      if (error != EEXIST) break;
+    }
   }
   if (m_fd < 0) {
     m_temp.clear();
@@ -85,6 +104,8 @@ void FileSink::discard() noexcept {
     ::unlink(m_temp.c_str());
     m_temp.clear();
   }
+  platform::forgetTemporaryFile(m_signalSlot);
+  m_signalSlot = -1;
 }
 
 void FileSink::fail() {
@@ -111,11 +132,18 @@ void FileSink::commit() {
   // An existing target keeps its permissions.
   struct stat st;
   if (::stat(m_target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(m_fd, st.st_mode & 07777);
+  // The data reach the disk before the name does, and the folder entry
+  // after the rename: a power cut never leaves an empty or partial file
+  // under the target's name.
+  if (::fsync(m_fd) != 0 && errno != EINVAL) fail();
   int fd = m_fd;
   m_fd = -1;
   if (::close(fd) != 0) fail();
   if (::rename(m_temp.c_str(), m_target.c_str()) != 0) fail();
   m_temp.clear();
+  platform::forgetTemporaryFile(m_signalSlot);
+  m_signalSlot = -1;
+  syncFolder(m_target.parent_path());
   m_committed = true;
 }
 

@@ -79,9 +79,11 @@ class StringSink : public Sink {
 };
 
 /// Writes a file through a large buffer into a temporary file in the target's
-/// folder; commit() renames it over the target. Destroyed without commit (an
-/// error or exception on the way) it removes the temporary file, so a target
-/// is either left as it was or replaced by a complete file.
+/// folder (".vltrx-tmp-<pid>-<n>"); commit() syncs it to disk and renames it
+/// over the target. Destroyed without commit (an error or exception on the
+/// way) it removes the temporary file, and so does SIGINT, SIGTERM or SIGHUP
+/// while it is open, so a target is either left as it was or replaced by a
+/// complete file.
 class FileSink : public Sink {
  public:
   static constexpr size_t kDefaultBufferSize = 1u << 20;
@@ -110,6 +112,7 @@ class FileSink : public Sink {
   std::filesystem::path m_target;
   std::filesystem::path m_temp;
   int m_fd = -1;
+  int m_signalSlot = -1;  // platform::rememberTemporaryFile
   bool m_committed = false;
 };
 

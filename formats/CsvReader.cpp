@@ -144,6 +144,9 @@ class CsvLineReader {
 
     double x = first, y = second;
     if (m_system != PreferredSystem::Xyz) std::swap(x, y);
+    // A number beyond the range of a double ("1e400") is no coordinate.
+    for (auto [v, name] : {std::pair{x, "x"}, {y, "y"}, {height, "z"}})
+      if (!std::isfinite(v)) throw makeLineError(ErrorCode::InvalidParameterValue, name, m_lines.lineNumber());
 
     std::string_view idText;
     if (m_ids.needsText()) {

@@ -50,11 +50,8 @@ TablePointIds::Result TablePointIds::assign(std::string_view idBytes, std::strin
   if (m_mode == Mode::Plain) {
     int64_t id = 0;
     parseLeadingInt(idBytes, id);
-    if (id > int64_t(kMaxPointNumber)) {
-      std::string detail;
-      appendInt(detail, id);
-      throw makeError(ErrorCode::PointNumberTooBig, detail);
-    }
+    // The id as the file gives it: beyond int64 the value saturates.
+    if (id > int64_t(kMaxPointNumber)) throw makeError(ErrorCode::PointNumberTooBig, leadingIntText(idBytes));
     // A negative id names no point: the point is stored without a number.
     result.number = id > 0 ? static_cast<uint32_t>(id) : 0;
     return result;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <locale>
 
+#include "core/DelimiterCodes.h"
 #include "core/Numbers.h"
 #include "framework/SettingsKey.h"
 
@@ -225,8 +226,8 @@ std::string bindingValueText(const OptionBinding& b) {
     case Kind::Double: return formatFixed(*static_cast<const double*>(b.field), 10);
     case Kind::Char: {
       const char c = *static_cast<const char*>(b.field);
-      if (c == 11) return "WS";
-      if (c == 9) return "TAB";
+      if (c == kDelimiterWs) return "WS";
+      if (c == kDelimiterTab) return "TAB";
       if (static_cast<unsigned char>(c) < 32) {
         std::string s = "#";
         appendInt(s, static_cast<unsigned char>(c));

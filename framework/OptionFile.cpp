@@ -12,8 +12,13 @@
 // value survives the round trip.
 #include "framework/OptionFile.h"
 
+#include "core/CError.h"
 #include "framework/SettingsKey.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
 #include "platform/SettingsStore.h"
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -197,16 +202,29 @@ class OptionLoader {
       }
       std::string data(4, '\0');
       for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((value >> (8 * i)) & 0xff);
-      m_store->write(m_key, name, ValueType::Dword, data);
+      if (!m_store->write(m_key, name, ValueType::Dword, data)) failed(m_store, m_root);
     } else if (!rest.empty() && rest.front() == '"') {
       std::string_view text = rest.substr(1);
       stripTrailing(text, "\r\n");
       if (!text.empty() && text.back() == '"') text.remove_suffix(1);
-      m_store->write(m_key, name, ValueType::String, text);
+      if (!m_store->write(m_key, name, ValueType::String, text)) failed(m_store, m_root);
     }
   }
 
+  /// The settings database of the first failure, empty when none failed.
+  const std::string& failedStore() const { return m_failedStore; }
+  bool anyFailed() const { return m_failed; }
+
  private:
+  void failed(const SettingsStore* store, Root root) {
+    if (m_failed) return;
+    m_failed = true;
+    if (store)
+      m_failedStore = store->file().string();
+    else
+      m_failedStore = (root == Root::User ? platform::userSettingsPath() : platform::machineSettingsPath()).string();
+  }
+
   void openSection(std::string_view text) {
     m_store = nullptr;
     m_key.clear();
@@ -229,7 +247,12 @@ class OptionLoader {
       std::string_view subkey = text.substr(r.name.size() + 1);
       if (store && store->createKey(subkey)) {
         m_store = store;
+        m_root = r.root;
         m_key = std::string(subkey);
+      } else if (r.root == Root::User || (store && store->writable())) {
+        // The user's own store must take the values; a machine-wide store
+        // that this user may not write is left alone quietly.
+        failed(store, r.root);
       }
       return;
     }
@@ -237,14 +260,23 @@ class OptionLoader {
 
   StoreFor m_storeFor;
   SettingsStore* m_store = nullptr;
+  Root m_root = Root::None;
   std::string m_key;
+  bool m_failed = false;
+  std::string m_failedStore;
 };
 
-bool loadWith(const std::filesystem::path& file, OptionLoader::StoreFor storeFor) {
+int loadWith(const std::filesystem::path& file, OptionLoader::StoreFor storeFor) {
   std::error_code ec;
-  if (std::filesystem::is_directory(file, ec)) return false;
-  std::FILE* f = std::fopen(file.c_str(), "rb");
-  if (!f) return false;
+  if (!std::filesystem::exists(file, ec)) return +ErrorCode::OptionsFileMissing;
+  // Regular files only: a FIFO or /dev/zero would never end.
+  const int fd = platform::openRegularFile(file);
+  std::FILE* f = fd >= 0 ? ::fdopen(fd, "rb") : nullptr;
+  if (!f) {
+    if (fd >= 0) ::close(fd);
+    setPendingDetail(ErrorCode::CannotOpenFile, 0, file.string());
+    return +ErrorCode::CannotOpenFile;
+  }
   OptionLoader loader(std::move(storeFor));
   LineReader reader(f);
   std::string line;
@@ -252,7 +284,11 @@ bool loadWith(const std::filesystem::path& file, OptionLoader::StoreFor storeFor
   while (reader.next(line, overlong))
     if (!overlong) loader.line(line);
   std::fclose(f);
-  return true;
+  if (loader.anyFailed()) {
+    setPendingDetail(ErrorCode::CannotCreateFile, 0, loader.failedStore());
+    return +ErrorCode::CannotCreateFile;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -295,6 +331,9 @@ std::string optionFileText(const SettingsKey& key, const OptionFilter& filter) {
 bool saveOptionFile(const SettingsKey& key, const std::filesystem::path& file, FormatType inFormat,
                     FormatType outFormat) {
   std::string text = optionFileText(key, optionFilter(inFormat, outFormat));
+  // Opening a FIFO for writing would wait for a reader forever.
+  std::error_code ec;
+  if (std::filesystem::exists(file, ec) && !std::filesystem::is_regular_file(file, ec)) return false;
   std::FILE* f = std::fopen(file.c_str(), "wb");
   if (!f) return false;
   bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
@@ -302,7 +341,7 @@ bool saveOptionFile(const SettingsKey& key, const std::filesystem::path& file, F
   return ok;
 }
 
-bool loadOptionFile(const std::filesystem::path& file) {
+int loadOptionFile(const std::filesystem::path& file) {
   // The stores are opened when a section first names their root.
   std::unique_ptr<SettingsStore> stores[2];
   bool tried[2] = {false, false};
@@ -318,7 +357,7 @@ bool loadOptionFile(const std::filesystem::path& file) {
   });
 }
 
-bool loadOptionFile(const std::filesystem::path& file, SettingsStore* user, SettingsStore* machine) {
+int loadOptionFile(const std::filesystem::path& file, SettingsStore* user, SettingsStore* machine) {
   return loadWith(file, [&](Root root) { return root == Root::User ? user : machine; });
 }
 

@@ -49,14 +49,19 @@ bool saveOptionFile(const SettingsKey& key, const std::filesystem::path& file,
 /// Loads an option file: every value line of a section is written to the key
 /// the section names, HKEY_CURRENT_USER into the per-user store and
 /// HKEY_LOCAL_MACHINE into the machine-wide store (opened or created as the
-/// environment names them). Sections of other roots, sections whose store
-/// cannot be written, and lines of any other form are ignored. False only
-/// when the file cannot be opened.
-bool loadOptionFile(const std::filesystem::path& file);
+/// environment names them). Sections of other roots, machine-wide sections
+/// whose store cannot be written (an ordinary user's case), and lines of any
+/// other form are ignored. Returns 0, or a code with its detail pending:
+/// -2136 when the file does not exist; -2101 (the file) when it cannot be
+/// opened or is no regular file; -2126 (the settings database) when a
+/// per-user section finds no writable store, or a value could not be stored
+/// (locked longer than the busy time-out, disk full, damaged). The lines
+/// after a failed one are still tried.
+int loadOptionFile(const std::filesystem::path& file);
 
 /// As loadOptionFile, into the given stores (either may be null).
-bool loadOptionFile(const std::filesystem::path& file, platform::SettingsStore* user,
-                    platform::SettingsStore* machine);
+int loadOptionFile(const std::filesystem::path& file, platform::SettingsStore* user,
+                   platform::SettingsStore* machine);
 
 /// Expands %NAME% references to environment variables; unknown names and
 /// lone percent signs stay as they are.

@@ -7,6 +7,8 @@
 #include "core/MeasurementTree.h"
 #include "framework/FormatOptions.h"
 
+#include <cmath>
+
 namespace vltrx {
 
 std::optional<AxisOrder> parseSwapOrder(std::string_view order) {
@@ -22,6 +24,8 @@ std::optional<AxisOrder> parseSwapOrder(std::string_view order) {
   }
   return indices;
 }
+
+bool isValidScaleFactor(double factor) { return std::isfinite(factor) && std::fabs(factor) >= 0.000001; }
 
 bool ScaleSwap::isIdentity() const {
   return scale == 1.0 && inIndices == kIdentityOrder && outIndices == kIdentityOrder;
@@ -63,7 +67,13 @@ ScaleSwap combineScaleSwap(FormatType inType, const FormatOptions* inOptions, Fo
     outScale = outOptions->outScaleFactor;
     if (outOptions->outSwap) t.outOrder = outOptions->outSwapOrder;
   }
-  t.scale = scaleOverride != 0 ? scaleOverride : inScale * outScale;
+  if (scaleOverride != 0) {
+    t.scale = scaleOverride;
+  } else {
+    t.scale = inScale * outScale;
+    if (!isValidScaleFactor(inScale) || !isValidScaleFactor(outScale) || !std::isfinite(t.scale))
+      throw makeError(ErrorCode::InvalidScaleFactor);
+  }
   if (swapOverride) {
     t.outOrder = std::string(*swapOverride);
     t.inOrder = "XYZ";

@@ -43,10 +43,17 @@ bool honoursInputSide(FormatType type);
 /// Whether the common options of a format count on the export side.
 bool honoursOutputSide(FormatType type);
 
+/// Whether a scale factor is one the command line's -scale: accepts: a
+/// finite number whose absolute value is at least 0.000001.
+bool isValidScaleFactor(double factor);
+
 /// Combines the input record's import side and the output record's export
 /// side (either may be null). scaleOverride other than 0 replaces the product
 /// of the scales; a swapOverride becomes the output order and makes the input
-/// order "XYZ".
+/// order "XYZ". A stored scale factor that is used and that -scale: would
+/// refuse (or a product of two that is not finite) throws CError -2104, as
+/// the same value on the command line does: a factor of 0, 1e-300 or 1e400
+/// from an option file would otherwise turn every coordinate into 0 or NaN.
 ScaleSwap combineScaleSwap(FormatType inType, const FormatOptions* inOptions, FormatType outType,
                            const FormatOptions* outOptions, double scaleOverride = 0,
                            std::optional<std::string_view> swapOverride = std::nullopt);

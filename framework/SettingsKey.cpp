@@ -2,6 +2,7 @@
 #include "framework/SettingsKey.h"
 
 #include "core/Numbers.h"
+#include "platform/Paths.h"
 #include "platform/SettingsStore.h"
 
 #include <cstring>
@@ -59,27 +60,30 @@ bool SettingsKey::create(std::string_view keyPath, Access access) {
 bool SettingsKey::openStores(std::string_view keyPath, bool create, Access access) {
   close();
   m_path = std::string(keyPath);
-  auto openOne = [&](SettingsStore::Root root, bool& writable) -> std::unique_ptr<SettingsStore> {
-    writable = false;
-    auto store = SettingsStore::openRoot(root, create ? SettingsStore::Mode::Create : SettingsStore::Mode::Read);
-    if (!store) return nullptr;
-    if (create && store->createKey(keyPath)) {
-      writable = access == Access::Full;
-      return store;
-    }
+  // The per-user store is created on demand; the machine-wide one is read
+  // only, and only when the installation made it.
+  m_user = SettingsStore::openRoot(SettingsStore::Root::User,
+                                   create ? SettingsStore::Mode::Create : SettingsStore::Mode::Read);
+  if (m_user && create && m_user->createKey(keyPath)) {
+    m_userWritable = access == Access::Full;
+  } else if (m_user && !m_user->keyExists(keyPath)) {
     // Not writable: read access is enough when the key is already there.
-    if (store->keyExists(keyPath)) return store;
-    return nullptr;
-  };
-  m_user = openOne(SettingsStore::Root::User, m_userWritable);
-  m_machine = openOne(SettingsStore::Root::Machine, m_machineWritable);
+    m_user.reset();
+  } else if (!m_user) {
+    std::error_code ec;
+    const std::filesystem::path file = platform::userSettingsPath();
+    if (std::filesystem::is_regular_file(file, ec)) m_unreadableUser = file;
+  }
+  m_machine = SettingsStore::openRoot(SettingsStore::Root::Machine, SettingsStore::Mode::Read);
+  if (m_machine && !m_machine->keyExists(keyPath)) m_machine.reset();
   return valid();
 }
 
 void SettingsKey::close() {
   m_user.reset();
   m_machine.reset();
-  m_userWritable = m_machineWritable = false;
+  m_userWritable = false;
+  m_unreadableUser.clear();
   m_path.clear();
 }
 
@@ -147,10 +151,7 @@ bool SettingsKey::readString(std::string_view name, std::string& out, std::strin
 
 bool SettingsKey::writeAll(std::string_view name, ValueType type, std::string_view data) {
   if (name.size() > kMaxNameLength || data.size() > kMaxDataSize) return false;
-  bool any = false;
-  if (m_user && m_userWritable) any = m_user->write(m_path, name, type, data) || any;
-  if (m_machine && m_machineWritable) any = m_machine->write(m_path, name, type, data) || any;
-  return any;
+  return m_user && m_userWritable && m_user->write(m_path, name, type, data);
 }
 
 bool SettingsKey::writeDword(std::string_view name, uint32_t value) {
@@ -176,10 +177,7 @@ bool SettingsKey::writeValue(std::string_view name, ValueType type, std::string_
 }
 
 bool SettingsKey::deleteValue(std::string_view name) {
-  if (!m_user || !m_userWritable) return false;
-  bool result = m_user->remove(m_path, name);
-  if (result && m_machine) result = m_machineWritable && m_machine->remove(m_path, name);
-  return result;
+  return m_user && m_userWritable && m_user->remove(m_path, name);
 }
 
 SettingsKey& settingsKey() {

@@ -1,9 +1,12 @@
 // The process-wide access object to the settings key
 // "Software\Kestrava\Velmora\vltrx": per-user store first, machine-wide
-// store as fallback; writes go to every store that is open for writing.
+// store as fallback. Writes go to the per-user store only: the machine-wide
+// store belongs to the installation, and a run of one user (root included)
+// must never decide the settings of every other user.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -31,11 +34,13 @@ class SettingsKey {
   /// Opens keyPath in both stores for reading; true when at least one is
   /// valid. A store (or key) that does not exist gives no handle.
   bool open(std::string_view keyPath);
-  /// As open, creating the stores and the key; with Access::Full writes are
-  /// allowed. A store that cannot be written is opened for reading instead
-  /// (when the key exists there). The stores are found through the
-  /// environment each time, so close() and create() again pick up changed
-  /// VLTRX_USER_SETTINGS / VLTRX_MACHINE_SETTINGS.
+  /// As open, creating the per-user store and the key there; with
+  /// Access::Full writes to it are allowed. A per-user store that cannot be
+  /// written is opened for reading instead (when the key exists there). The
+  /// machine-wide store is only ever opened for reading, and only when it
+  /// exists. The stores are found through the environment each time, so
+  /// close() and create() again pick up changed VLTRX_USER_SETTINGS /
+  /// VLTRX_MACHINE_SETTINGS.
   bool create(std::string_view keyPath, Access access = Access::Full);
   /// Closes both handles and clears the path.
   void close();
@@ -61,8 +66,8 @@ class SettingsKey {
   /// String (UTF-8), up to its first NUL byte.
   bool readString(std::string_view name, std::string& out, std::string_view def) const;
 
-  // Typed writers: every store open for writing; true when any write
-  // succeeded. Names over kMaxNameLength characters and data over
+  // Typed writers: the per-user store when it is open for writing; true
+  // when the write succeeded. Names over kMaxNameLength characters and data over
   // kMaxDataSize bytes are refused.
   bool writeDword(std::string_view name, uint32_t value);
   bool writeBool(std::string_view name, bool value);  // 1 or 0
@@ -72,9 +77,14 @@ class SettingsKey {
   /// Any value type with raw data.
   bool writeValue(std::string_view name, platform::ValueType type, std::string_view data);
 
-  /// Deletes from the per-user store and, only when that succeeded, from the
-  /// machine-wide one; the result is that of the last deletion attempted.
+  /// Deletes from the per-user store (a machine-wide value stays and is read
+  /// again as the fallback). True when a value was deleted.
   bool deleteValue(std::string_view name);
+
+  /// The per-user database when it exists but could not be opened (not a
+  /// database, damaged, unreadable); empty otherwise. Its values are then
+  /// unknown, which a caller must not mistake for "missing".
+  const std::filesystem::path& unreadableUserStore() const { return m_unreadableUser; }
 
   /// The stores holding the key, or null where it is not open.
   platform::SettingsStore* userStore() const { return m_user.get(); }
@@ -89,7 +99,7 @@ class SettingsKey {
   std::unique_ptr<platform::SettingsStore> m_user;
   std::unique_ptr<platform::SettingsStore> m_machine;
   bool m_userWritable = false;
-  bool m_machineWritable = false;
+  std::filesystem::path m_unreadableUser;
   std::string m_path;
 };
 

@@ -47,9 +47,30 @@ std::filesystem::path userConfigDir() {
   return homePath() / ".config" / "vltrx";
 }
 
-std::filesystem::path userDataDir() {
-  if (const char* d = xdgValue("XDG_DATA_HOME")) return std::filesystem::path(d) / "vltrx";
-  return homePath() / ".local" / "share" / "vltrx";
+std::filesystem::path dataHomePath() {
+  if (const char* d = xdgValue("XDG_DATA_HOME")) return d;
+  return homePath() / ".local" / "share";
+}
+
+std::filesystem::path userDataDir() { return dataHomePath() / "vltrx"; }
+
+std::string expandUserPath(std::string_view value) {
+  struct Prefix {
+    std::string_view text;
+    std::filesystem::path (*base)();
+  };
+  static constexpr Prefix kPrefixes[] = {{"$XDG_DATA_HOME", dataHomePath}, {"$HOME", homePath}, {"~", homePath}};
+  for (const Prefix& p : kPrefixes) {
+    if (value.substr(0, p.text.size()) != p.text) continue;
+    std::string_view rest = value.substr(p.text.size());
+    if (!rest.empty() && rest.front() != '/') continue;
+    std::string out = p.base().string();
+    while (!out.empty() && out.back() == '/') out.pop_back();
+    out += rest;
+    if (out.empty()) out = "/";
+    return out;
+  }
+  return std::string(value);
 }
 
 std::filesystem::path userSettingsPath() {

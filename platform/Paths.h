@@ -5,6 +5,8 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
+#include <string_view>
 
 namespace vltrx::platform {
 
@@ -21,6 +23,15 @@ std::filesystem::path userConfigDir();
 /// The converter's per-user data folder (categories and the like):
 /// $XDG_DATA_HOME/vltrx, with XDG_DATA_HOME defaulting to ~/.local/share.
 std::filesystem::path userDataDir();
+
+/// The user's data home: $XDG_DATA_HOME, else ~/.local/share.
+std::filesystem::path dataHomePath();
+
+/// A folder value as this user sees it: a leading "$XDG_DATA_HOME" becomes
+/// dataHomePath(), a leading "$HOME" or "~" becomes homePath() (each only
+/// when followed by "/" or the end). Anything else is returned as it is.
+/// Values stored this way hold for every user of a machine.
+std::string expandUserPath(std::string_view value);
 
 /// The per-user settings database: $VLTRX_USER_SETTINGS when set, else
 /// userConfigDir()/settings.db.

@@ -1,8 +1,12 @@
 // Terminal view: the bar is redrawn in place with "\r"; without a terminal
 // nothing but warnings and errors reach stderr, and every question takes the
 // answer that loses nothing (continue past a warning, do not overwrite).
+// Every text goes out with its control characters escaped: names inside it
+// come from files, and an escape sequence must never reach the terminal.
 #include "ui/TerminalUi.h"
 
+#include "core/CError.h"
+#include "core/Utf8.h"
 #include "core/MessageTable.h"
 #include "core/PointNumberer.h"
 
@@ -46,7 +50,7 @@ void TerminalUi::draw() {
   bar += std::to_string(pos);
   bar += "% ";
   // Keep the line short enough not to wrap on a narrow terminal.
-  bar += m_status.substr(0, 60);
+  bar += escapeControlCharacters(cutUtf8(m_status, 60));
   std::fputs(bar.c_str(), m_err);
   std::fflush(m_err);
   m_drawn = true;
@@ -94,10 +98,10 @@ static std::string plainLabel(const std::string& label) {
   return out;
 }
 
-Ui::Answer TerminalUi::doMessageBox(std::string_view message, std::string_view caption, Buttons buttons, Icon) {
+Ui::Answer TerminalUi::doMessageBox(std::string_view body, std::string_view caption, Buttons buttons, Icon) {
   clearLine();
-  std::fprintf(m_err, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),
-               static_cast<int>(message.size()), message.data());
+  const std::string message = escapeControlCharacters(body, true);
+  std::fprintf(m_err, "%.*s: %s\n", static_cast<int>(caption.size()), caption.data(), message.c_str());
   switch (buttons) {
     case Buttons::Ok:
       return Answer::Ok;
@@ -115,10 +119,11 @@ Ui::Answer TerminalUi::doMessageBox(std::string_view message, std::string_view c
   return Answer::None;
 }
 
-bool TerminalUi::doWarning(int, std::string_view message) {
+bool TerminalUi::doWarning(int, std::string_view warning) {
   clearLine();
   const std::string& caption = text(16);
-  std::fprintf(m_err, "%s: %.*s\n", caption.c_str(), static_cast<int>(message.size()), message.data());
+  const std::string message = escapeControlCharacters(warning, true);
+  std::fprintf(m_err, "%s: %s\n", caption.c_str(), message.c_str());
   if (!m_inTty) return true;
   return ask("[" + plainLabel(text(12)) + "/" + plainLabel(text(13)) + "] (o/c)", "oc", 'o') != 'c';
 }
@@ -128,9 +133,10 @@ void TerminalUi::doErrorBox(std::string_view, std::string_view) {
   // repeat it on the same stream.
 }
 
-bool TerminalUi::doAskOverwrite(std::string_view question) {
+bool TerminalUi::doAskOverwrite(std::string_view body) {
   clearLine();
-  std::fprintf(m_err, "%.*s\n", static_cast<int>(question.size()), question.data());
+  const std::string question = escapeControlCharacters(body, true);
+  std::fprintf(m_err, "%s\n", question.c_str());
   if (!m_inTty) return false;
   return ask("[" + plainLabel(text(329)) + "/" + plainLabel(text(330)) + "] (y/n)", "yn", 'n') == 'y';
 }
@@ -138,8 +144,8 @@ bool TerminalUi::doAskOverwrite(std::string_view question) {
 int TerminalUi::doRenumberPrompt(std::string_view title, std::string_view message, bool commentOffered,
                                  unsigned previousBits) {
   clearLine();
-  std::fprintf(m_err, "%.*s\n%.*s\n", static_cast<int>(title.size()), title.data(), static_cast<int>(message.size()),
-               message.data());
+  std::fprintf(m_err, "%s\n%s\n", escapeControlCharacters(title, true).c_str(),
+               escapeControlCharacters(message, true).c_str());
   if (!m_inTty) return static_cast<int>(previousBits);
   unsigned bits = previousBits;
   const std::string dontAsk = plainLabel(text(8));

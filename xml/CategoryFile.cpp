@@ -3,7 +3,9 @@
 
 #include "core/CError.h"
 #include "core/LineReader.h"
+#include "core/Sink.h"
 #include "platform/CodePage.h"
+#include "platform/Files.h"
 
 #include <algorithm>
 #include <charconv>
@@ -254,28 +256,21 @@ std::string formatCategoryFile(const CategoryRecord& record) {
 }
 
 bool writeCategoryFile(const CategoryRecord& record, const std::filesystem::path& path) {
-  const std::string bytes = formatCategoryFile(record);
-  // Written next to the target and renamed over it, so that a failure never
-  // leaves a half-written category file behind.
-  std::filesystem::path temp = path;
-  temp += ".tmp~";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = (std::fclose(f) == 0) && ok;
-  std::error_code ec;
-  if (ok) {
-    std::filesystem::rename(temp, path, ec);
-    ok = !ec;
+  // Through the file sink: written next to the target and renamed over it
+  // when complete and on disk, so that neither a failure nor an interrupting
+  // signal leaves a half-written category file behind.
+  try {
+    FileSink sink(path, 4096);
+    sink.write(formatCategoryFile(record));
+    sink.commit();
+    return true;
+  } catch (const CError&) {
+    return false;
   }
-  if (!ok) std::filesystem::remove(temp, ec);
-  return ok;
 }
 
 std::filesystem::path categoryFileName(std::string_view name) {
-  std::string file;
-  file.reserve(name.size() + kCategoryFileExtension.size());
-  for (char c : name) file += (c == '/' || static_cast<unsigned char>(c) < 0x20) ? '_' : c;
+  std::string file = platform::safePathComponent(name);
   file += kCategoryFileExtension;
   return std::filesystem::path(file);
 }

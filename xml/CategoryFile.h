@@ -51,8 +51,8 @@ std::string formatCategoryFile(const CategoryRecord& record);
 /// only when complete). True when the file could be written.
 bool writeCategoryFile(const CategoryRecord& record, const std::filesystem::path& path);
 
-/// The file name of a category: its name with ".vlcat", with characters that
-/// cannot stand in a file name ("/" and control characters) replaced by "_".
+/// The file name of a category: its name made a safe path component
+/// (platform::safePathComponent) with ".vlcat".
 std::filesystem::path categoryFileName(std::string_view name);
 
 /// Converts a name in code page codePage (65001 = UTF-8, 0 = ANSI, 1252 ...)

@@ -4,7 +4,9 @@
 
 #include "core/CError.h"
 #include "core/RecordStore.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/SettingsStore.h"
 #include "xml/CategoryFile.h"
 
 #include <algorithm>
@@ -45,15 +47,6 @@ bool nameOrder(const fs::directory_entry& a, const fs::directory_entry& b) {
   return x < y;
 }
 
-// A folder entry's name as a file-system name: "/" and control characters
-// become "_", and the names "." and ".." cannot climb out of the folder.
-std::string folderNameOnDisk(std::string_view name) {
-  std::string s;
-  for (char c : name) s += (c == '/' || static_cast<unsigned char>(c) < 0x20) ? '_' : c;
-  if (s == "." || s == "..") s = "_";
-  return s;
-}
-
 CategoryEntry entryFromRecord(const CategoryRecord& r) {
   CategoryEntry e = makeCategoryEntry(r.name, r.id, r.red, r.green, r.blue);
   e.surface = static_cast<uint32_t>(r.surface);
@@ -74,11 +67,12 @@ CategoryRecord recordFromEntry(const CategoryEntry& e) {
   return r;
 }
 
-// The value of key, empty when missing.
+// The folder a value names for this user, empty when missing: values may
+// start with "$XDG_DATA_HOME", "$HOME" or "~" (platform::expandUserPath).
 std::string folderValue(const SettingsKey& key, std::string_view name) {
   std::string value;
-  if (!key.readString(name, value, "")) value.clear();
-  return value;
+  if (!key.readString(name, value, "")) return {};
+  return platform::expandUserPath(value);
 }
 
 void throwIfError(int rc) {
@@ -108,12 +102,17 @@ bool ensureCategoryFolders(SettingsKey& key) {
   bool all = true;
   for (std::string_view name : {kMyCategoriesValue, kReceivedCategoriesValue, kStandardCategoriesValue}) {
     if (!folderValue(key, name).empty()) continue;
-    const fs::path folder = platform::userDataDir() / name;
+    // Stored unexpanded, so that the value means each user's own folder
+    // wherever it is read (a store copied or shared between users included).
+    std::string value(kUserDataFolderValue);
+    value += '/';
+    value += name;
+    const fs::path folder = platform::expandUserPath(value);
     std::error_code ec;
     fs::create_directories(folder, ec);
     // A value names only a folder that is there; otherwise it stays missing
     // and the import reports the missing location.
-    if (!fs::is_directory(folder, ec) || !key.writeString(name, folder.string())) all = false;
+    if (!fs::is_directory(folder, ec) || !key.writeValue(name, platform::ValueType::ExpandString, value)) all = false;
   }
   return all;
 }
@@ -161,7 +160,7 @@ int writeCategoryFolder(CategorySpan list, uint32_t entry, const fs::path& folde
   for (uint32_t k = entry + 1; k < end; k = subtreeEnd(list, k)) {
     const CategoryEntry& e = list[k];
     if (e.isFolder()) {
-      const fs::path sub = e.nameView().empty() ? folder : folder / folderNameOnDisk(e.nameView());
+      const fs::path sub = e.nameView().empty() ? folder : folder / platform::safePathComponent(e.nameView());
       if (int rc = writeCategoryFolder(list, k, sub); rc < 0) return rc;
     } else if (!isBuiltInCategory(e.id) && !e.nameView().empty()) {
       const fs::path file = folder / categoryFileName(e.nameView());
@@ -183,7 +182,9 @@ size_t tidyReceivedCategories(const fs::path& folder, size_t keep) {
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code e2;
-    if (!it->is_regular_file(e2)) continue;
+    // Only category files count and go: the folder value may name a folder
+    // that holds other files too (an option file can set it).
+    if (!it->is_regular_file(e2) || !hasCategoryFileExtension(it->path())) continue;
     auto time = it->last_write_time(e2);
     if (!e2) files.push_back({it->path(), time});
   }

@@ -31,14 +31,19 @@ inline constexpr int kCategoryFolderTooLarge = -606;
 /// with create the key is created in the stores that can be written.
 SettingsKey openCategorySettings(bool create = false);
 
-/// The folder named by the value valueName of key, when the value is set
-/// and the folder exists.
+/// The folder named by the value valueName of key (expanded for this user),
+/// when the value is set and the folder exists.
 std::optional<std::filesystem::path> categoryFolder(const SettingsKey& key, std::string_view valueName);
 
+/// The user's data folder as it is stored in the folder values; each user
+/// reads it as its own folder (platform::expandUserPath).
+inline constexpr std::string_view kUserDataFolderValue = "$XDG_DATA_HOME/vltrx";
+
 /// First start on this platform: every one of the three values that is
-/// missing is set to a folder of that name in the user's data folder
-/// ($XDG_DATA_HOME/vltrx), which is created. Values that are set stay as
-/// they are. True when all three values are set afterwards.
+/// missing is set, as an expandable string, to a folder of that name in the
+/// user's data folder ("$XDG_DATA_HOME/vltrx/MyCategories" and so on), which
+/// is created. Values that are set stay as they are. True when all three
+/// values are set afterwards.
 bool ensureCategoryFolders(SettingsKey& key);
 
 /// Adds the content of folder below the entry parent of list: subfolders
@@ -58,8 +63,9 @@ int readCategoryFolder(BlockId& list, uint32_t parent, const std::filesystem::pa
 /// file cannot be written; its path in the pending detail).
 int writeCategoryFolder(CategorySpan list, uint32_t entry, const std::filesystem::path& folder);
 
-/// Keeps at most keep files directly in folder: newest first by last-write
-/// time, the oldest beyond keep are deleted. Returns the number deleted.
+/// Keeps at most keep category files (".vlcat") directly in folder: newest
+/// first by last-write time, the oldest beyond keep are deleted; other files
+/// are neither counted nor touched. Returns the number deleted.
 size_t tidyReceivedCategories(const std::filesystem::path& folder, size_t keep = kMaxReceivedCategoryFiles);
 
 /// Builds the category list in force for a conversion: a fresh list, the

@@ -9,6 +9,7 @@
 #include "core/LayoutBuilder.h"
 #include "core/MeasurementTree.h"
 #include "core/MessageTable.h"
+#include "core/Numbers.h"
 #include "ui/Ui.h"
 #include "xml/XmlReader.h"
 
@@ -37,7 +38,7 @@ constexpr std::array<std::string_view, 7> kNodeAttrs = {"S!name",     "I?protect
 enum NodeAttr { kNodeName, kNodeProtected, kNodeComment, kXOffset, kYOffset, kZOffset, kNodeType };
 constexpr std::array<std::string_view, 3> kPolygonAttrs = {"I?closed", "S?categories", "S?comment"};
 constexpr std::array<std::string_view, 18> kPointAttrs = {
-    "I?id",    "S?name",    "R!x",       "R!y",          "R!z",    "R?r",    "R?phi",  "R?h",          "R?dev_r",
+    "S?id",    "S?name",    "R!x",       "R!y",          "R!z",    "R?r",    "R?phi",  "R?h",          "R?dev_r",
     "R?dev_phi", "I?station", "I?location", "I?temperature", "I?mode", "I?date", "I?time", "S?categories", "S?comment"};
 enum PointAttr {
   kId, kName, kX, kY, kZ, kR, kPhi, kH, kDevR, kDevPhi, kStation, kLocation, kTemperature, kMode, kDate, kTime,
@@ -298,9 +299,11 @@ class NativeReader {
   }
 
   int readPoint(MPoint& point) {
-    char name[kPointNameSize], comment[kCommentSize];
+    char name[kPointNameSize], comment[kCommentSize], idText[40];
     std::array<XmlSlot, 18> s;
-    s[kId] = XmlSlot::integerSlot(0);
+    // The id is read as text, so that an id too big is reported as the file
+    // gives it, not clamped to 32 bits.
+    s[kId] = XmlSlot::textSlot(idText);
     s[kName] = XmlSlot::textSlot(name);
     s[kStation] = XmlSlot::integerSlot(0);
     s[kLocation] = XmlSlot::integerSlot(0);
@@ -313,8 +316,9 @@ class NativeReader {
     int rc = m_r.readAttributes(kPointAttrs, s);
     if (rc < 0) return rc;
 
-    int32_t id = s[kId].integer;
-    if (id > static_cast<int32_t>(kMaxPointNumber)) return error(+ErrorCode::PointNumberTooBig, std::to_string(id));
+    int64_t id = 0;
+    if (parseLeadingInt(idText, id) == 0) id = 0;
+    if (id > int64_t{kMaxPointNumber}) return error(+ErrorCode::PointNumberTooBig, leadingIntText(idText));
     // A negative number would turn into a huge unsigned one in the store.
     if (id < 0) return error(+ErrorCode::InvalidParameterValue, "id");
 
@@ -346,7 +350,7 @@ class NativeReader {
       if (v == XmlReader::kEnd) break;
       char value[XmlReader::kMaxElementText + 1];
       if ((rc = m_r.elementText(value)) < 0) return rc;
-      if ((rc = setPointValueFromText(point, value)) < 0) return error(rc);
+      if ((rc = setPointValueFromText(point, value)) < 0) return error(rc, "value");
       if ((rc = m_r.skipRest()) < 0) return rc;
     }
     return 0;

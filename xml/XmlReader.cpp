@@ -4,8 +4,10 @@
 
 #include "core/CError.h"
 #include "core/Numbers.h"
+#include "platform/Files.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -62,9 +64,10 @@ void XmlReader::openMemory(std::string_view data) {
 
 int XmlReader::openFile(const std::filesystem::path& path, ProgressFn progress, size_t blockSize) {
   close();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Regular files only: a FIFO or a device (/dev/zero) would never end.
+  int fd = platform::openRegularFile(path);
   struct stat st;
-  if (fd >= 0 && (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
+  if (fd >= 0 && ::fstat(fd, &st) != 0) {
     ::close(fd);
     fd = -1;
   }
@@ -298,6 +301,9 @@ int XmlReader::readAttributes(std::span<const std::string_view> descriptors, std
       } else {
         double v = 0.0;
         if (parseLeadingDouble(text, v) == 0) v = 0.0;
+        // "1e400" reads as infinity, which no coordinate, offset or
+        // observation can be, and which would be written back as "inf".
+        if (!std::isfinite(v)) return error(+ErrorCode::InvalidParameterValue, attr);
         slot.real = v;
       }
     }

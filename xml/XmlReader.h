@@ -78,7 +78,8 @@ class XmlReader {
   /// Reads the document from memory; data must outlive the reader's use.
   void openMemory(std::string_view data);
   /// Opens a file for reading in blocks of blockSize bytes. Returns 0, or
-  /// -2101 with the path in the pending detail when it cannot be opened.
+  /// -2101 with the path in the pending detail when it cannot be opened or
+  /// is no regular file (a folder, FIFO or device).
   int openFile(const std::filesystem::path& path, ProgressFn progress = {}, size_t blockSize = kReadBlockSize);
   /// Closes the input and resets the state (line 1, tag state 1, empty stack).
   void close();

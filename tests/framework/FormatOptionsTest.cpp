@@ -416,9 +416,14 @@ TEST_F(OptionsStoreTest, MissingValuesAndTheApplyDefaultsFlag) {
 }
 
 TEST_F(OptionsStoreTest, MachineWideValueIsReadAndSavedPerUser) {
-  platform::SettingsStore* machine = m_key.machineStore();
-  ASSERT_NE(machine, nullptr);
-  ASSERT_TRUE(machine->write(kProgramKeyPath, "CSV_In_Swap", platform::ValueType::Dword, std::string("\x01\0\0\0", 4)));
+  {
+    auto machine = platform::SettingsStore::open(m_sandbox.machineSettings(), platform::SettingsStore::Mode::Create);
+    ASSERT_NE(machine, nullptr);
+    ASSERT_TRUE(
+        machine->write(kProgramKeyPath, "CSV_In_Swap", platform::ValueType::Dword, std::string("\x01\0\0\0", 4)));
+  }
+  ASSERT_TRUE(m_key.create(kProgramKeyPath));
+  ASSERT_NE(m_key.machineStore(), nullptr);
   CsvOptions c;
   c.load(m_key, true);
   EXPECT_TRUE(c.inSwap);

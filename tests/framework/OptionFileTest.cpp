@@ -1,12 +1,16 @@
 #include "framework/OptionFile.h"
 
+#include "core/CError.h"
 #include "framework/SettingsKey.h"
 #include "platform/SettingsStore.h"
 #include "tests/support/Sandbox.h"
 
+#include <sqlite3.h>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -39,13 +43,20 @@ const std::string kHeader = "Windows Registry Editor Version 5.00\r\n\r\n";
 
 class OptionFileTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(m_key.create(kProgramKeyPath)); }
+  // The machine-wide store is the installation's: made here, read by the key.
+  void SetUp() override {
+    m_machine = SettingsStore::open(m_box.machineSettings(), SettingsStore::Mode::Create);
+    ASSERT_NE(m_machine, nullptr);
+    ASSERT_TRUE(m_machine->createKey(kProgramKeyPath));
+    ASSERT_TRUE(m_key.create(kProgramKeyPath));
+  }
 
   SettingsStore& user() { return *m_key.userStore(); }
-  SettingsStore& machine() { return *m_key.machineStore(); }
+  SettingsStore& machine() { return *m_machine; }
   std::filesystem::path file(const char* name) const { return m_box.tmp() / name; }
 
   test::Sandbox m_box;
+  std::unique_ptr<SettingsStore> m_machine;
   SettingsKey m_key;
 };
 
@@ -134,6 +145,7 @@ TEST_F(OptionFileTest, SaveAndLoadRoundTrip) {
   ASSERT_TRUE(m_key.writeDword("CSV_Out_Swap", 255));
   ASSERT_TRUE(m_key.writeDouble("CSV_Out_ScaleFactor", 0.001));
   ASSERT_TRUE(m_key.writeString("InFileType", "csv_in"));
+  ASSERT_TRUE(machine().write(kProgramKeyPath, "CSV_Out_Path", ValueType::String, "machine"));
   const auto path = file("roundtrip.trxopt");
   ASSERT_TRUE(saveOptionFile(m_key, path, kFormatAll, kFormatAll));
   const std::string text = readFile(path);
@@ -143,7 +155,7 @@ TEST_F(OptionFileTest, SaveAndLoadRoundTrip) {
   // A fresh pair of stores.
   m_key.close();
   test::Sandbox other;
-  ASSERT_TRUE(loadOptionFile(path));
+  ASSERT_EQ(loadOptionFile(path), 0);
   ASSERT_TRUE(m_key.create(kProgramKeyPath));
   std::string s;
   uint32_t n = 0;
@@ -156,7 +168,8 @@ TEST_F(OptionFileTest, SaveAndLoadRoundTrip) {
   EXPECT_EQ(d, 0.001);
   EXPECT_FALSE(m_key.readString("InFileType", s, ""));
   // Both sections were loaded into their own stores.
-  EXPECT_TRUE(m_key.machineStore()->read(kProgramKeyPath, "CSV_Out_Path"));
+  ASSERT_NE(m_key.machineStore(), nullptr);
+  EXPECT_EQ(m_key.machineStore()->read(kProgramKeyPath, "CSV_Out_Path")->data, "machine");
   m_key.close();
 }
 
@@ -193,7 +206,7 @@ TEST_F(OptionFileTest, LoadReadsLinesTheRegistryExportWay) {
     SCOPED_TRACE(c.line);
     SettingsStore::open(m_box.userSettings(), SettingsStore::Mode::Create)->remove(kProgramKeyPath, c.name ? c.name : "A");
     writeFile(file("case.trxopt"), kHeader + kUserSection + c.line + "\n");
-    ASSERT_TRUE(loadOptionFile(file("case.trxopt")));
+    ASSERT_EQ(loadOptionFile(file("case.trxopt")), 0);
     auto values = user().values(kProgramKeyPath);
     if (!c.name) {
       EXPECT_TRUE(values.empty());
@@ -224,7 +237,7 @@ TEST_F(OptionFileTest, LoadFollowsSections) {
             "\"Users\"=\"ignored\"\n"
             "[HKEY_LOCAL_MACHINE\\Software\\Kestrava\\Velmora\\vltrx]\n"
             "\"Three\"=\"3\"");  // no line end at the end of the file
-  ASSERT_TRUE(loadOptionFile(file("sections.trxopt")));
+  ASSERT_EQ(loadOptionFile(file("sections.trxopt")), 0);
   std::vector<std::string> userNames;
   for (const auto& v : user().values(kProgramKeyPath)) userNames.push_back(v.name);
   EXPECT_EQ(userNames, std::vector<std::string>{"One"});
@@ -240,7 +253,7 @@ TEST_F(OptionFileTest, ReadOnlyMachineSectionIsIgnoredUserSectionLoads) {
   std::filesystem::permissions(m_box.machineSettings(), std::filesystem::perms::owner_read);
   writeFile(file("both.trxopt"), kHeader + kUserSection + "\"CSV_In_Swap\"=dword:1\r\n" + kMachineSection +
                                      "\"CSV_In_Swap\"=dword:1\r\n\"CSV_In_New\"=\"x\"\r\n");
-  ASSERT_TRUE(loadOptionFile(file("both.trxopt")));
+  ASSERT_EQ(loadOptionFile(file("both.trxopt")), 0);
   ASSERT_TRUE(m_key.create(kProgramKeyPath));
   EXPECT_EQ(user().read(kProgramKeyPath, "CSV_In_Swap")->data, dword(1));
   EXPECT_EQ(machine().read(kProgramKeyPath, "CSV_In_Swap")->data, dword(0));
@@ -248,11 +261,33 @@ TEST_F(OptionFileTest, ReadOnlyMachineSectionIsIgnoredUserSectionLoads) {
 }
 
 TEST_F(OptionFileTest, MissingFileFailsEmptyFileLoadsNothing) {
-  EXPECT_FALSE(loadOptionFile(file("missing.trxopt")));
-  EXPECT_FALSE(loadOptionFile(m_box.root()));  // a folder
+  EXPECT_EQ(loadOptionFile(file("missing.trxopt")), +ErrorCode::OptionsFileMissing);
+  EXPECT_EQ(loadOptionFile(m_box.root()), +ErrorCode::CannotOpenFile);  // a folder
   writeFile(file("empty.trxopt"), "");
-  EXPECT_TRUE(loadOptionFile(file("empty.trxopt")));
+  EXPECT_EQ(loadOptionFile(file("empty.trxopt")), 0);
   EXPECT_TRUE(user().values(kProgramKeyPath).empty());
+}
+
+TEST_F(OptionFileTest, ValuesThatCannotBeStoredAreReportedWithTheStore) {
+  writeFile(file("one.trxopt"), kHeader + kUserSection + "\"CSV_In_Swap\"=dword:1\r\n");
+  // Another process holds the write lock past the busy time-out (10 s).
+  {
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(m_box.userSettings().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(loadOptionFile(file("one.trxopt"), &user(), nullptr), +ErrorCode::CannotCreateFile);
+    EXPECT_TRUE(pendingDetail().set);
+    EXPECT_EQ(pendingDetail().text, m_box.userSettings().string());
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+  }
+  EXPECT_FALSE(user().read(kProgramKeyPath, "CSV_In_Swap"));
+  // No per-user store at all: the section has nowhere to go.
+  EXPECT_EQ(loadOptionFile(file("one.trxopt"), nullptr, nullptr), +ErrorCode::CannotCreateFile);
+  // A machine-wide section this user may not write is skipped quietly.
+  writeFile(file("machine.trxopt"), kHeader + kMachineSection + "\"CSV_In_Swap\"=dword:1\r\n");
+  EXPECT_EQ(loadOptionFile(file("machine.trxopt"), &user(), nullptr), 0);
+  setPendingDetail(0);
 }
 
 TEST_F(OptionFileTest, DamagedFilesLoadWhatIsValid) {
@@ -263,7 +298,7 @@ TEST_F(OptionFileTest, DamagedFilesLoadWhatIsValid) {
   writeFile(file("damaged.trxopt"),
             junk + "\n" + kUserSection + "\"Nul\0Name\"=\"a\0b\"\n"s + longLine + "\"Bad\xff\xfe\"=\"\xc3(\"\n" +
                 junk + "\n\"After\"=dword:7\n" + hugeIndent + "\"Cut\"=\"half");
-  ASSERT_TRUE(loadOptionFile(file("damaged.trxopt")));
+  ASSERT_EQ(loadOptionFile(file("damaged.trxopt")), 0);
   EXPECT_EQ(user().read(kProgramKeyPath, "Nul\0Name"s)->data, "a\0b"s);
   EXPECT_FALSE(user().read(kProgramKeyPath, "Long"));
   EXPECT_EQ(user().read(kProgramKeyPath, "Bad\xff\xfe")->data, "\xc3(");
@@ -300,10 +335,10 @@ TEST(OptionFileFixtures, EveryFixtureLoadsAndTheSampleHoldsItsValues) {
   test::Sandbox box;
   for (const auto& entry : std::filesystem::directory_iterator(VLTRX_TEST_DATA "/trxopt")) {
     SCOPED_TRACE(entry.path().filename().string());
-    EXPECT_TRUE(loadOptionFile(entry.path()));
+    EXPECT_EQ(loadOptionFile(entry.path()), 0);
   }
   test::Sandbox fresh;
-  ASSERT_TRUE(loadOptionFile(VLTRX_TEST_DATA "/trxopt/all-forms.trxopt"));
+  ASSERT_EQ(loadOptionFile(VLTRX_TEST_DATA "/trxopt/all-forms.trxopt"), 0);
   SettingsKey key;
   ASSERT_TRUE(key.create(kProgramKeyPath));
   std::string s;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <vector>
 
 #include "core/CError.h"
@@ -95,6 +97,37 @@ TEST(ScaleSwap, SwapOrderCountsOnlyWithItsFlag) {
   const ScaleSwap t = combineScaleSwap(kFormatCsv, &in, kFormatCsv, &in);
   EXPECT_EQ(t.inOrder, "XYZ");
   EXPECT_EQ(t.outOrder, "XYZ");
+}
+
+TEST(ScaleSwap, StoredFactorsTheCommandLineRefusesFailWhenUsed) {
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    const char* what;
+    double inScale, outScale;
+    bool refused;
+  };
+  const Case cases[] = {
+      {"infinite (1e400)", inf, 1.0, true},   {"zero", 0.0, 1.0, true},
+      {"below 0.000001", 1e-300, 1.0, true},  {"not a number", std::nan(""), 1.0, true},
+      {"output side", 1.0, -1e-7, true},      {"product beyond a double", 1e300, 1e300, true},
+      {"smallest allowed", 0.000001, 1.0, false}, {"negative", -2.0, 1.0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const FormatOptions in = sides(c.inScale, "XYZ", false, 1.0, "XYZ", false);
+    const FormatOptions out = sides(1.0, "XYZ", false, c.outScale, "XYZ", false);
+    int code = 0;
+    try {
+      combineScaleSwap(kFormatCsv, &in, kFormatCsv, &out);
+    } catch (const CError& e) {
+      code = e.code();
+    }
+    EXPECT_EQ(code, c.refused ? +ErrorCode::InvalidScaleFactor : 0);
+    // A -scale: for the run takes their place; an unused side is not checked.
+    EXPECT_EQ(combineScaleSwap(kFormatCsv, &in, kFormatCsv, &out, 2.0).scale, 2.0);
+  }
+  const FormatOptions zero = sides(0.0, "XYZ", false, 0.0, "XYZ", false);
+  EXPECT_EQ(combineScaleSwap(kFormatEsri, &zero, kFormatSvg, &zero).scale, 1.0);
 }
 
 TEST(ScaleSwap, CommandLineOverrides) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <memory>
 #include <string>
 
 namespace vltrx {
@@ -21,12 +23,20 @@ std::string dword(uint32_t v) {
 
 class SettingsKeyTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(m_key.create(kProgramKeyPath)); }
+  // The machine-wide store is the installation's: made here, read by the key.
+  void SetUp() override {
+    m_machine = SettingsStore::open(m_box.machineSettings(), SettingsStore::Mode::Create);
+    ASSERT_NE(m_machine, nullptr);
+    ASSERT_TRUE(m_machine->createKey(kProgramKeyPath));
+    ASSERT_TRUE(m_key.create(kProgramKeyPath));
+    ASSERT_NE(m_key.machineStore(), nullptr);
+  }
 
   SettingsStore& user() { return *m_key.userStore(); }
-  SettingsStore& machine() { return *m_key.machineStore(); }
+  SettingsStore& machine() { return *m_machine; }
 
   test::Sandbox m_box;
+  std::unique_ptr<SettingsStore> m_machine;
   SettingsKey m_key;
 };
 
@@ -126,7 +136,9 @@ TEST_F(SettingsKeyTest, WritersStoreTypesAndFormats) {
   ASSERT_TRUE(m_key.writeBool("Flag", true));
   ASSERT_TRUE(m_key.writeChar("Delimiter", '\t'));
   ASSERT_TRUE(m_key.writeString("Text", "a\\b\"c ä"));
-  for (SettingsStore* store : {&user(), &machine()}) {
+  // Writes never reach the machine-wide store.
+  EXPECT_TRUE(machine().values(kProgramKeyPath).empty());
+  for (SettingsStore* store : {&user()}) {
     EXPECT_EQ(store->read(kProgramKeyPath, "XML_In_ScaleFactor")->data, "1.2500000000");
     EXPECT_EQ(store->read(kProgramKeyPath, "XML_In_ScaleFactor")->type, ValueType::String);
     EXPECT_EQ(store->read(kProgramKeyPath, "Big")->data, "100000000000000000000.0000000000");
@@ -146,15 +158,41 @@ TEST_F(SettingsKeyTest, WritersStoreTypesAndFormats) {
   EXPECT_FALSE(m_key.writeString("Larger", std::string(1048577, 'x')));
 }
 
-TEST_F(SettingsKeyTest, DeleteGoesToTheMachineStoreOnlyAfterTheUserStore) {
-  ASSERT_TRUE(m_key.writeString("Both", "1"));
+TEST_F(SettingsKeyTest, DeleteReachesThePerUserStoreOnly) {
+  ASSERT_TRUE(m_key.writeString("Both", "user"));
+  ASSERT_TRUE(machine().write(kProgramKeyPath, "Both", ValueType::String, "machine"));
   ASSERT_TRUE(machine().write(kProgramKeyPath, "MachineOnly", ValueType::String, "1"));
   EXPECT_TRUE(m_key.deleteValue("both"));
   EXPECT_FALSE(user().read(kProgramKeyPath, "Both"));
-  EXPECT_FALSE(machine().read(kProgramKeyPath, "Both"));
-  // Not in the per-user store: the machine-wide value stays.
+  // The machine-wide value stays and is the fallback again.
+  std::string value;
+  EXPECT_TRUE(m_key.readString("Both", value, ""));
+  EXPECT_EQ(value, "machine");
   EXPECT_FALSE(m_key.deleteValue("MachineOnly"));
   EXPECT_TRUE(machine().read(kProgramKeyPath, "MachineOnly"));
+}
+
+TEST(SettingsKey, CreateNeverMakesTheMachineWideStore) {
+  test::Sandbox box;
+  SettingsKey key;
+  ASSERT_TRUE(key.create(kProgramKeyPath));
+  EXPECT_EQ(key.machineStore(), nullptr);
+  ASSERT_TRUE(key.writeString("Version", "x"));
+  key.close();
+  EXPECT_TRUE(std::filesystem::exists(box.userSettings()));
+  EXPECT_FALSE(std::filesystem::exists(box.machineSettings()));
+}
+
+TEST(SettingsKey, AnUnreadablePerUserStoreIsNamed) {
+  test::Sandbox box;
+  std::filesystem::create_directories(box.userSettings().parent_path());
+  { std::ofstream(box.userSettings(), std::ios::binary) << std::string(4096, 'x'); }
+  SettingsKey key;
+  EXPECT_FALSE(key.create(kProgramKeyPath));
+  EXPECT_EQ(key.unreadableUserStore(), box.userSettings());
+  std::filesystem::remove(box.userSettings());
+  ASSERT_TRUE(key.create(kProgramKeyPath));
+  EXPECT_TRUE(key.unreadableUserStore().empty());
 }
 
 TEST(SettingsKey, OpenNeedsExistingStoresCreateMakesThem) {

@@ -36,3 +36,22 @@ TEST(Paths, DefaultsWhenUnsetEmptyOrRelative) {
   EXPECT_EQ(platform::userSettingsPath(), "/home/surveyor/.config/vltrx/settings.db");
   EXPECT_EQ(platform::machineSettingsPath(), "/etc/vltrx/settings.db");
 }
+
+TEST(Paths, FolderValuesExpandForTheUserWhoReadsThem) {
+  vltrx::test::Sandbox box;
+  box.set("HOME", "/home/surveyor");
+  box.set("XDG_DATA_HOME", "");
+  struct Case {
+    const char* value;
+    const char* expanded;
+  };
+  for (const Case& c : {Case{"$XDG_DATA_HOME/vltrx/MyCategories", "/home/surveyor/.local/share/vltrx/MyCategories"},
+                        Case{"~/cats", "/home/surveyor/cats"}, Case{"~", "/home/surveyor"},
+                        Case{"$HOME/cats", "/home/surveyor/cats"}, Case{"/srv/cats", "/srv/cats"},
+                        Case{"~other/cats", "~other/cats"}, Case{"$XDG_DATA_HOMEx/y", "$XDG_DATA_HOMEx/y"}}) {
+    SCOPED_TRACE(c.value);
+    EXPECT_EQ(platform::expandUserPath(c.value), c.expanded);
+  }
+  box.set("XDG_DATA_HOME", "/data/");
+  EXPECT_EQ(platform::expandUserPath("$XDG_DATA_HOME/vltrx"), "/data/vltrx");
+}
