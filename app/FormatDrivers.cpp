@@ -8,6 +8,7 @@
 #include "framework/AllFormatOptions.h"
 #include "formats/CsvReader.h"
 #include "formats/CsvWriter.h"
+#include "formats/dxf/DxfReader.h"
 #include "xml/CategoryXml.h"
 #include "xml/NativeXmlReader.h"
 #include "xml/NativeXmlWriter.h"
@@ -38,6 +39,7 @@ void writeXml(BlockId layout, Sink& sink, ConversionContext& context) {
 const FormatDriver kDrivers[] = {
     {kFormatXml, readXml, writeXml},
     {kFormatCsv, readCsv, writeCsv},
+    {kFormatDxf, readDxf, nullptr},
 };
 
 }  // namespace

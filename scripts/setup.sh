@@ -8,6 +8,7 @@ PACKAGES=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev libgmock-dev
   libsqlite3-dev
+  python3-ezdxf
 )
 if [ "${1:-}" = fuzz ]; then PACKAGES+=(clang libclang-rt-14-dev); fi
 
