@@ -150,6 +150,25 @@ def quirks_r12():
         f.write(text.encode("cp1252") + b"\x1a\x00junk after the end\r\n")
 
 
+def site_plan():
+    """The shipped sample drawing samples/site-plan.dxf: a small site with a
+    building, a kerb with a curve, trees, a manhole and survey points."""
+    doc = ezdxf.new("R2000")
+    msp = doc.modelspace()
+    e0, n0 = 505120.0, 5405240.0
+    msp.add_lwpolyline([(e0, n0), (e0 + 18.5, n0), (e0 + 18.5, n0 + 12.25), (e0, n0 + 12.25)], close=True,
+                       dxfattribs={"layer": "VL_BUILDING"})
+    msp.add_lwpolyline([(e0 - 6, n0 - 4, 0, 0, 0), (e0 + 20, n0 - 4, 0, 0, 0.4142), (e0 + 26, n0 + 2),
+                        (e0 + 26, n0 + 20)], format="xyseb", dxfattribs={"layer": "VL_KERB", "elevation": 101.2})
+    for k, (de, dn) in enumerate([(-3, 6), (-3, 12), (22, 16)]):
+        msp.add_circle((e0 + de, n0 + dn, 101.5), 1.8 + 0.2 * k, dxfattribs={"layer": "VL_TREES"})
+    msp.add_circle((e0 + 24, n0 - 1, 100.9), 0.004, dxfattribs={"layer": "VL_MANHOLE"})
+    for k, (de, dn, h) in enumerate([(0, 0, 101.32), (18.5, 0, 101.35), (18.5, 12.25, 101.41), (0, 12.25, 101.38)]):
+        msp.add_point((e0 + de, n0 + dn, h), dxfattribs={"layer": "VL_POINTS"})
+    msp.add_text("Site plan", dxfattribs={"layer": "TITLE", "insert": (e0, n0 + 25)})
+    doc.saveas("../../../samples/site-plan.dxf")
+
+
 if __name__ == "__main__":
     basic()
     layers()
@@ -158,3 +177,4 @@ if __name__ == "__main__":
     utf8()
     joining()
     quirks_r12()
+    site_plan()
