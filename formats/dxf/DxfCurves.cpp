@@ -15,7 +15,7 @@ constexpr double kDegree = kPi / 180.0;
 // The arbitrary-axis algorithm switches its helper axis below this.
 constexpr double kArbitraryAxisLimit = 1.0 / 64.0;
 // Splines of a higher degree are not drawn (real drawings stay below 12).
-constexpr int kMaxSplineDegree = 30;
+constexpr int kMaxSplineDegree = 16;
 // Refinement depth of one knot span: at least 2 halvings (so an S-shaped
 // span is never taken for straight from its middle point alone), at most 16.
 constexpr int kMinSplineDepth = 2;

@@ -25,6 +25,8 @@ namespace {
 constexpr double kTwoPi = 6.28318530717958647692;
 // A sweep of at least this many degrees is a full circle.
 constexpr double kFullCircleDegrees = 359.9999999;
+// The smallest chord error used, metres.
+constexpr double kMinApprox = 0.001;
 // Entities between two progress reports.
 constexpr uint32_t kProgressEntities = 8192;
 
@@ -64,7 +66,9 @@ DxfEntityReader::DxfEntityReader(DxfGroupReader& reader, tDXFData& data, const D
       m_data(data),
       m_settings(settings),
       m_ui(ui),
-      m_tol(settings.approx / settings.scale),
+      // The command line takes no chord error below 1 mm; a smaller stored
+      // value would ask for thousands of points per circle.
+      m_tol(std::max(settings.approx, kMinApprox) / settings.scale),
       m_eps(settings.epsilon / settings.scale),
       m_centrePoints(settings.cpMethod != 0) {}
 

@@ -219,37 +219,41 @@ void filterCentrePoints(tDXFData& data, const DxfReadSettings& s) {
 
 // The joining of polygon ends. Every open polygon of two or more points is
 // extended at its last point, then at its first, by open polygons of the
-// same layer whose first or last point lies within eps on every axis; the
-// candidates come from one index of all polygon ends ordered by x, y, z, so
-// each search looks at a key range only. A polygon that grows is moved to
-// the end of the point table once and then grows in place, so a chain of k
-// pieces costs its length, not k times its length.
+// same layer whose first or last point lies within eps on every axis. The
+// candidates come from one index of all polygon ends ordered by x, y, z;
+// each end knows its place in the index, so a search looks only at the
+// neighbouring keys within eps in x (no binary search per end: on 1.1 M
+// polygons the searches took 1 s, the neighbour scans take 0.1 s). A
+// polygon that grows is moved to the end of the point table once and then
+// grows in place, so a chain of k pieces costs its length, not k times it.
 class EndJoiner {
  public:
   EndJoiner(tDXFData& data, double eps) : m_data(data), m_eps(eps) {}
 
   void run() {
     auto& polys = m_data.polygons;
-    m_owner.resize(polys.size());
-    std::iota(m_owner.begin(), m_owner.end(), 0u);
     for (uint32_t i = 0; i < polys.size(); ++i) {
       if (!joinable(polys[i])) continue;
       const DxfStagedPolygon& p = polys[i];
-      m_keys.push_back({m_data.points[p.first], i});
-      m_keys.push_back({m_data.points[p.first + p.count - 1], i});
+      m_keys.push_back({m_data.points[p.first], 2 * i});
+      m_keys.push_back({m_data.points[p.first + p.count - 1], 2 * i + 1});
     }
     if (m_keys.size() < 4) return;
     std::sort(m_keys.begin(), m_keys.end(), [](const Key& a, const Key& b) {
       if (a.p.x != b.p.x) return a.p.x < b.p.x;
       if (a.p.y != b.p.y) return a.p.y < b.p.y;
       if (a.p.z != b.p.z) return a.p.z < b.p.z;
-      return a.polygon < b.polygon;
+      return a.end < b.end;
     });
+    m_owner.resize(polys.size());
+    std::iota(m_owner.begin(), m_owner.end(), 0u);
+    m_place.assign(2 * polys.size(), 0);
+    for (uint32_t k = 0; k < m_keys.size(); ++k) m_place[m_keys[k].end] = k;
     for (uint32_t i = 0; i < polys.size(); ++i) {
       if (!joinable(polys[i])) continue;
-      bool joined = extend(i);
+      bool joined = extend(i, 2 * i + 1);
       reverse(i);
-      joined = extend(i) || joined;
+      joined = extend(i, 2 * i) || joined;
       reverse(i);
       if (joined) {
         DxfStagedPolygon& p = polys[i];
@@ -263,7 +267,7 @@ class EndJoiner {
  private:
   struct Key {
     DxfVec p;
-    uint32_t polygon;
+    uint32_t end;  // 2 * polygon + (0 first point, 1 last point)
   };
 
   static bool joinable(const DxfStagedPolygon& p) { return !p.removed && !p.closed && p.count >= 2; }
@@ -281,16 +285,17 @@ class EndJoiner {
     std::reverse(m_data.points.begin() + p.first, m_data.points.begin() + p.first + p.count);
   }
 
-  // Extends polygon i at its last point as long as a partner is found.
-  bool extend(uint32_t i) {
+  // Extends polygon i at its last point (its end `end` before the reversal
+  // of the second pass) as long as a partner is found.
+  bool extend(uint32_t i, uint32_t end) {
     bool joined = false;
     for (;;) {
-      DxfStagedPolygon& a = m_data.polygons[i];
+      const DxfStagedPolygon& a = m_data.polygons[i];
       const DxfVec q = m_data.points[a.first + a.count - 1];
       if (nearlyEqual(m_data.points[a.first], q, kClosureTolerance)) break;  // a ring already
       uint32_t b = 0;
       bool atStart = false;
-      if (!findPartner(i, q, b, atStart)) break;
+      if (!findPartner(i, q, m_place[end], b, atStart)) break;
       moveToEnd(i);
       DxfStagedPolygon& pa = m_data.polygons[i];
       DxfStagedPolygon& pb = m_data.polygons[b];
@@ -305,6 +310,8 @@ class EndJoiner {
       pa.count += pb.count - 1;
       pb.removed = true;
       m_owner[b] = i;
+      // The new last point is the far end of b: its key place goes along.
+      m_place[end] = m_place[2 * b + (atStart ? 1 : 0)];
       joined = true;
     }
     return joined;
@@ -319,13 +326,16 @@ class EndJoiner {
     p.first = static_cast<uint32_t>(old);
   }
 
-  bool findPartner(uint32_t self, const DxfVec& q, uint32_t& partner, bool& atStart) {
+  // The first key in key order within eps of q that is an end of another
+  // open polygon of the same layer.
+  bool findPartner(uint32_t self, const DxfVec& q, uint32_t place, uint32_t& partner, bool& atStart) {
     const uint16_t layer = m_data.polygons[self].layer;
-    auto it = std::lower_bound(m_keys.begin(), m_keys.end(), q.x - m_eps,
-                               [](const Key& k, double x) { return k.p.x < x; });
-    for (; it != m_keys.end() && it->p.x <= q.x + m_eps; ++it) {
-      if (std::fabs(it->p.y - q.y) > m_eps || std::fabs(it->p.z - q.z) > m_eps) continue;
-      const uint32_t b = find(it->polygon);
+    size_t k = place;
+    while (k > 0 && m_keys[k - 1].p.x >= q.x - m_eps) --k;
+    for (; k < m_keys.size() && m_keys[k].p.x <= q.x + m_eps; ++k) {
+      const Key& key = m_keys[k];
+      if (key.p.x < q.x - m_eps || std::fabs(key.p.y - q.y) > m_eps || std::fabs(key.p.z - q.z) > m_eps) continue;
+      const uint32_t b = find(key.end / 2);
       if (b == self) continue;
       const DxfStagedPolygon& p = m_data.polygons[b];
       if (!joinable(p) || p.layer != layer) continue;
@@ -347,6 +357,7 @@ class EndJoiner {
   double m_eps;
   std::vector<Key> m_keys;
   std::vector<uint32_t> m_owner;
+  std::vector<uint32_t> m_place;  // key index of every polygon's current ends
 };
 
 }  // namespace
@@ -495,6 +506,11 @@ BlockId commitDxfPlan(BlockId parent, std::string_view name, const tDXFData& dat
 BlockId readDxfInput(DxfGroupReader& reader, BlockId parent, std::string_view name, const DxfReadSettings& settings,
                      Ui& ui) {
   tDXFInFileData data(settings);
+  // Address space for a point per 16 bytes of drawing and a polygon per 128:
+  // pages are only taken as the tables fill, and the tables rarely have to
+  // move (a move copies them and briefly needs both copies).
+  data.points.reserve(static_cast<size_t>(reader.size() / 16));
+  data.polygons.reserve(static_cast<size_t>(reader.size() / 128));
   const uint64_t kib = reader.size() / 1024 + 1;
   const uint32_t total = static_cast<uint32_t>(std::min<uint64_t>(kib, UINT32_MAX));
   ui.beginPhase(100, total);
@@ -520,7 +536,8 @@ void readDxf(const std::filesystem::path& file, BlockId parent, ConversionContex
   DxfReadSettings settings;
   settings.approx = options.approx;
   settings.epsilon = options.epsilon;
-  settings.scale = options.inScaleFactor > 0 ? options.inScaleFactor : 1.0;
+  // Tolerances are in metres of the output: divided by the scale's size.
+  settings.scale = std::fabs(options.inScaleFactor) > 0 ? std::fabs(options.inScaleFactor) : 1.0;
   settings.cpMethod = options.cpMethod;
   settings.cpFactor = options.cpFactor;
   settings.importAllLayers = options.importAllLayers;
