@@ -64,7 +64,6 @@ constexpr EntityHandler kEntityHandlers[] = {
 DxfEntityReader::DxfEntityReader(DxfGroupReader& reader, tDXFData& data, const DxfReadSettings& settings, Ui& ui)
     : m_r(reader),
       m_data(data),
-      m_settings(settings),
       m_ui(ui),
       // The command line takes no chord error below 1 mm; a smaller stored
       // value would ask for thousands of points per circle.

@@ -83,7 +83,6 @@ class DxfEntityReader {
 
   DxfGroupReader& m_r;
   tDXFData& m_data;
-  const DxfReadSettings& m_settings;
   Ui& m_ui;
   double m_tol;
   double m_eps;

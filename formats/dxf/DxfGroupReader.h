@@ -1,6 +1,7 @@
-// The group-code/value pair reader of ASCII DXF drawings: a memory-mapped
-// file read two lines at a time, with line counting, one-pair push-back and
-// the code-page handling of string values.
+// The group-code/value pair reader of DXF drawings: a memory-mapped file
+// read two lines at a time (ASCII) or one typed pair at a time (binary),
+// with line counting, one-pair push-back and the code-page handling of
+// string values.
 #pragma once
 
 #include "core/CError.h"
@@ -15,10 +16,10 @@ namespace vltrx {
 class DxfGroupReader {
  public:
   /// Maps file. Throws CError -2101 with the file name when it cannot be
-  /// opened (or is a folder), -2312 when it is a binary drawing.
+  /// opened (or is a folder), -2312 when it is a binary drawing whose
+  /// sentinel is cut.
   explicit DxfGroupReader(const std::filesystem::path& file);
-  /// Reads bytes in memory (they must outlive the reader). Throws -2312 for
-  /// a binary drawing.
+  /// Reads bytes in memory (they must outlive the reader).
   explicit DxfGroupReader(std::string_view bytes);
   ~DxfGroupReader();
   DxfGroupReader(const DxfGroupReader&) = delete;
@@ -26,7 +27,8 @@ class DxfGroupReader {
 
   /// The next group code, or the current one again after PushBack. Throws
   /// -2301 when the input ends inside a pair, -2302 when the code line holds
-  /// no number.
+  /// no number; in a binary drawing -2312 for a cut pair or a group code
+  /// whose value type is unknown.
   int ReadCode();
   /// Reads pairs until one with group code 0 (which is current afterwards).
   void SkipToEntityStart();
@@ -34,7 +36,8 @@ class DxfGroupReader {
   void PushBack() { m_pushedBack = true; }
 
   int code() const { return m_code; }
-  /// The value line as it stands in the file, trailing blanks cut.
+  /// The value line as it stands in the file, trailing blanks cut (in a
+  /// binary drawing the string value; empty for numbers).
   std::string_view rawValue() const { return m_value; }
   /// The value as UTF-8 (valid until the next call).
   const std::string& ValueString();
@@ -49,8 +52,10 @@ class DxfGroupReader {
   /// Code page of the values of older drawings (0 = the ANSI code page).
   void setCodePage(uint32_t codePage) { m_codePage = codePage; }
 
-  /// Line number of the value line of the current pair (1-based).
+  /// Line number of the value line of the current pair (1-based). A binary
+  /// drawing counts two per pair, the line the pair would have in ASCII.
   uint64_t line() const { return m_line; }
+  bool binary() const { return m_binary; }
   uint64_t position() const { return m_pos; }
   uint64_t size() const { return m_size; }
 
@@ -63,6 +68,7 @@ class DxfGroupReader {
  private:
   void checkBinary();
   bool nextLine(std::string_view& line);
+  int readBinaryPair();
   void releaseConsumed();
 
   const char* m_data = nullptr;
@@ -74,6 +80,12 @@ class DxfGroupReader {
 
   int m_code = 0;
   std::string_view m_value;
+  // Binary drawings: group codes of two bytes (AC1012 and later) or one
+  // byte with 255 as escape; the value of a numeric pair.
+  bool m_binary = false;
+  bool m_twoByteCodes = false;
+  bool m_numeric = false;
+  double m_number = 0;
   bool m_pushedBack = false;
   bool m_utf8 = false;
   uint32_t m_codePage = 0;

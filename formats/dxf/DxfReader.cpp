@@ -154,7 +154,13 @@ void readTables(DxfGroupReader& r, tDXFData& data) {
     if (endsSection(r)) break;
     const std::string_view v = trimmed(r.rawValue());
     if (v == "TABLE") {
-      inLayerTable = readCodeSkippingComments(r) == 2 && trimmed(r.rawValue()) == "LAYER";
+      // The table's name; a table without one is skipped (its next pair
+      // may be the ENDTAB or ENDSEC that the loop needs).
+      inLayerTable = false;
+      if (readCodeSkippingComments(r) == 2)
+        inLayerTable = trimmed(r.rawValue()) == "LAYER";
+      else
+        r.PushBack();
     } else if (v == "ENDTAB") {
       inLayerTable = false;
     } else if (inLayerTable && v == "LAYER") {

@@ -17,6 +17,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -204,7 +205,7 @@ TEST_F(DxfTest, DrawingsReadAsEzdxfReadsThem) {
     bool allLayers;  // ezdxf misreads the layer of a SPLINE in an R12 file as "0"
   } cases[] = {{"basic.dxf", false},   {"mirrored.dxf", false},   {"polyface.dxf", false},
                {"joining.dxf", false}, {"utf8-r2010.dxf", false}, {"layers.dxf", false},
-               {"quirks-r12.dxf", true}};
+               {"quirks-r12.dxf", true}, {"basic-binary.dxf", false}, {"r12-binary.dxf", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     resetMeasurementStore();
@@ -409,6 +410,13 @@ TEST_F(DxfTest, LayerRules) {
   EXPECT_EQ(rows[1].points[0].x, 5);  // VL: plan data without category
   EXPECT_TRUE(rows[1].categories.empty());
 
+  // -keepvl: the whole layer name is the category.
+  resetMeasurementStore();
+  settings.keepPrefix = true;
+  const std::vector<PolygonRow> kept = readFile("layers.dxf");
+  EXPECT_EQ(kept[0].categories, CategorySet{categories.id("vl_walls")});
+  settings.keepPrefix = false;
+
   // All layers with categories: layer 0 is the layer VL, without category.
   resetMeasurementStore();
   settings.importAllLayers = true;
@@ -464,6 +472,8 @@ TEST_F(DxfTest, QuirksOfRealDrawings) {
       {"CR line ends", "0\rSECTION\r2\rENTITIES\r0\rPOINT\r8\rVL\r10\r1\r20\r2\r0\rENDSEC\r0\rEOF\r"},
       {"CR LF and trailing blanks", "0\r\nSECTION \r\n2\r\nENTITIES\t\r\n0\r\nPOINT\r\n8\r\nVL  \r\n10\r\n1\r\n20\r\n2\r\n"
                                     "0\r\nENDSEC\r\n0\r\nEOF"},
+      {"TABLE without a name before ENDSEC", "0\nSECTION\n2\nTABLES\n0\nTABLE\n0\nENDSEC\n" +
+                                                 drawing("0\nPOINT\n8\nVL\n10\n1\n20\n2\n")},
       {"empty BLOCKS first, byte-order mark", "\xEF\xBB\xBF" "0\nSECTION\n2\nBLOCKS\n0\nENDSEC\n" +
                                                   drawing("0\nPOINT\n8\nVL\n10\n1\n20\n2\n")},
   };
@@ -531,6 +541,48 @@ TEST_F(DxfTest, LongPolylineIsStoredInPieces) {
   EXPECT_EQ(rows[1].points.back().x, 39999);
 }
 
+// --- binary drawings -----------------------------------------------------------------
+
+std::string readAll(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST_F(DxfTest, BinaryDrawingReadsLikeItsAsciiTwin) {
+  const std::vector<PolygonRow> ascii = readFile("basic.dxf");
+  resetMeasurementStore();
+  categories.ids.clear();
+  const std::vector<PolygonRow> binary = readFile("basic-binary.dxf");
+  ASSERT_EQ(binary.size(), ascii.size());
+  for (size_t i = 0; i < ascii.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(binary[i].closed, ascii[i].closed);
+    EXPECT_EQ(binary[i].categories, ascii[i].categories);
+    ASSERT_EQ(binary[i].points.size(), ascii[i].points.size());
+    for (size_t k = 0; k < ascii[i].points.size(); ++k) {
+      EXPECT_DOUBLE_EQ(binary[i].points[k].x, ascii[i].points[k].x);
+      EXPECT_DOUBLE_EQ(binary[i].points[k].y, ascii[i].points[k].y);
+      EXPECT_DOUBLE_EQ(binary[i].points[k].z, ascii[i].points[k].z);
+    }
+  }
+}
+
+TEST_F(DxfTest, CutOrBentBinaryDrawingIsRefused) {
+  const std::string whole = readAll(kData / "basic-binary.dxf");
+  std::string bent = whole;
+  bent[20] = 'X';  // the SUB after CR LF
+  const std::string cases[] = {whole.substr(0, whole.size() / 2), whole.substr(0, 23), bent,
+                               whole.substr(0, whole.find("ENTITIES")) + "ENTITIES" + std::string("\0\x0f\x27", 3)};
+  for (const std::string& bytes : cases) {
+    SCOPED_TRACE(bytes.size());
+    resetMeasurementStore();
+    EXPECT_EQ(failure(bytes), +ErrorCode::DxfBinary);
+    EXPECT_EQ(layoutsInStore(), 0u);
+  }
+}
+
 // --- bad input -----------------------------------------------------------------------
 
 TEST_F(DxfTest, MalformedDrawingsFailWithCodeAndLine) {
@@ -562,7 +614,7 @@ TEST_F(DxfTest, MalformedDrawingsFailWithCodeAndLine) {
       {"weights do not match",
        drawing("0\nSPLINE\n8\nVL\n71\n1\n40\n0\n40\n0\n40\n1\n40\n1\n41\n1\n10\n0\n10\n1\n"),
        ErrorCode::DxfWeightCountMismatch, 6},
-      {"binary drawing", std::string("AutoCAD Binary DXF\r\n\x1a\0", 22), ErrorCode::DxfBinary, -1},
+      {"binary drawing cut after its sentinel", std::string("AutoCAD Binary DXF\r\n\x1a\0", 22), ErrorCode::DxfBinary, -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -30,8 +30,10 @@ def wanted_layer(doc, name, vl_only):
 
 def main():
     # The recover loader takes what real programs write (no subclass
-    # markers, no HEADER, junk after EOF).
-    doc, _ = recover.readfile(sys.argv[1])
+    # markers, no HEADER, junk after EOF); binary drawings need the plain one.
+    with open(sys.argv[1], "rb") as f:
+        binary = f.read(18) == b"AutoCAD Binary DXF"
+    doc = ezdxf.readfile(sys.argv[1]) if binary else recover.readfile(sys.argv[1])[0]
     vl_only = len(sys.argv) > 2 and sys.argv[2] == "vl"
     out = []
     xs, ys = [], []

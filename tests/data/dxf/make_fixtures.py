@@ -150,6 +150,22 @@ def quirks_r12():
         f.write(text.encode("cp1252") + b"\x1a\x00junk after the end\r\n")
 
 
+def binary():
+    """The entities of basic.dxf as an R2000 binary drawing (two-byte group
+    codes), and a few as an R12 binary drawing (one-byte group codes)."""
+    doc = ezdxf.new("R2000")
+    entities(doc.modelspace())
+    doc.saveas("basic-binary.dxf", fmt="bin")
+    doc = ezdxf.new("R12")
+    msp = doc.modelspace()
+    msp.add_point((505000.123, 5405000.456, 12.5), dxfattribs={"layer": "VL_POINTS"})
+    msp.add_line((10, 10, 1), (20, 15, 2), dxfattribs={"layer": "VL_LINES"})
+    msp.add_arc((100, 100, 0), 10, 0, 90, dxfattribs={"layer": "VL_ARCS"})
+    msp.add_polyline2d([(0, 200), (10, 200, 0, 0, 1.0), (20, 200), (20, 210)], format="xyseb", close=True,
+                       dxfattribs={"layer": "VL_POLY"})
+    doc.saveas("r12-binary.dxf", fmt="bin")
+
+
 def site_plan():
     """The shipped sample drawing samples/site-plan.dxf: a small site with a
     building, a kerb with a curve, trees, a manhole and survey points."""
@@ -170,6 +186,11 @@ def site_plan():
 
 
 if __name__ == "__main__":
+    import sys
+    if len(sys.argv) > 1:  # only the named drawings, e.g. "binary"
+        for name in sys.argv[1:]:
+            globals()[name]()
+        sys.exit(0)
     basic()
     layers()
     mirrored()
@@ -178,3 +199,4 @@ if __name__ == "__main__":
     joining()
     quirks_r12()
     site_plan()
+    binary()
