@@ -74,9 +74,10 @@ class DxfEntityReader {
   void addPolygon(size_t first, bool closed);
   void addSinglePoint(DxfVec p, uint16_t category, double radius);
   void flushPending();
-  /// Appends the arc of radius r around centre (all in one coordinate
-  /// system); a full circle of at most three points becomes its centre
-  /// marked 10031 instead. Returns false when only that point was added.
+  /// Adds the arc of radius r around centre (object coordinates of the
+  /// entity's extrusion) as a polygon, with its centre point when centre
+  /// points are on; a full circle of at most three points becomes its
+  /// centre marked 10031 instead.
   void appendArc(DxfVec centre, double r, double a0, double sweep);
   /// The polygon of m_vertices (OCS, bulges) with the closed flag.
   void buildPolyline(bool closed, const DxfOcs& ocs);
