@@ -17,7 +17,7 @@ export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" TMPDIR="$work/t
 measure() {
   local name=$1
   shift
-  /usr/bin/time -f "$name: %e s wall, %U s user, %M KB peak" "$@" >/dev/null 2>"$work/time.txt" </dev/null || {
+  /usr/bin/time -f "$name: %e s wall, %U s user, %S s sys, %M KB peak" "$@" >/dev/null 2>"$work/time.txt" </dev/null || {
     cat "$work/time.txt" >&2
     exit 1
   }
