@@ -189,7 +189,9 @@ class NameCategories : public TableCategories {
  public:
   void idsFromNames(std::string_view, CategorySet&) override {}
   bool nameOf(uint16_t id, std::string& name) override {
-    name = "C" + std::to_string(id);
+    name.clear();
+    name.push_back('C');
+    appendInt(name, id);
     return true;
   }
 };

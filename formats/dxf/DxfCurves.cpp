@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <utility>
 
 namespace vltrx {
@@ -78,7 +80,7 @@ double stepAngle(double r, double tol) {
 
 class SplineEvaluator {
  public:
-  SplineEvaluator(const DxfSpline& s, std::vector<DxfVec>& out, double tol)
+  SplineEvaluator(const DxfSpline& s, DxfPointTable& out, double tol)
       : m_s(s), m_out(out), m_tol(tol), m_start(out.size()) {}
 
   void run() {
@@ -140,12 +142,35 @@ class SplineEvaluator {
   }
 
   const DxfSpline& m_s;
-  std::vector<DxfVec>& m_out;
+  DxfPointTable& m_out;
   double m_tol;
   size_t m_start;
 };
 
+size_t pageSize() {
+  static const size_t size = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+  return size;
+}
+
 }  // namespace
+
+void* dxfAllocatePages(size_t bytes) {
+  if (bytes == 0) bytes = 1;
+  void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  return p;
+}
+
+void dxfFreePages(void* p, size_t bytes) {
+  if (p) ::munmap(p, bytes == 0 ? 1 : bytes);
+}
+
+void dxfReleasePages(void* p, size_t bytes) {
+  const uintptr_t page = pageSize();
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + page - 1) / page * page;
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + bytes) / page * page;
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+}
 
 DxfOcs::DxfOcs(DxfVec n) {
   if (n.x == 0 && n.y == 0 && n.z == 0) n = {0, 0, 1};
@@ -174,7 +199,7 @@ DxfVec DxfOcs::toWorld(DxfVec p) const {
           p.x * m_ax.z + p.y * m_ay.z + p.z * m_az.z};
 }
 
-void DxfOcs::toWorld(std::vector<DxfVec>& out, size_t first) const {
+void DxfOcs::toWorld(DxfPointTable& out, size_t first) const {
   if (m_identity) return;
   for (size_t i = first; i < out.size(); ++i) out[i] = toWorld(out[i]);
 }
@@ -184,7 +209,7 @@ int arcPointCount(double r, double sweepDegrees, double tol) {
   return clampCount(std::trunc(std::fabs(sweepDegrees) / step) + 1.0);
 }
 
-void appendArcPoints(std::vector<DxfVec>& out, DxfVec centre, double r, double a0Degrees, double sweepDegrees, int n,
+void appendArcPoints(DxfPointTable& out, DxfVec centre, double r, double a0Degrees, double sweepDegrees, int n,
                      int first) {
   if (n < 2) n = 2;
   for (int i = first; i < n; ++i) {
@@ -214,7 +239,7 @@ bool bulgeArc(DxfVec p1, DxfVec p2, double b, DxfVec& centre, double& r, double&
   return std::isfinite(r) && std::isfinite(centre.x) && std::isfinite(centre.y);
 }
 
-bool appendEllipse(std::vector<DxfVec>& out, DxfVec centre, DxfVec major, double ratio, DxfVec normal, double start,
+bool appendEllipse(DxfPointTable& out, DxfVec centre, DxfVec major, double ratio, DxfVec normal, double start,
                    double sweep, double tol) {
   const double a = length(major);
   const double b = a * ratio;
@@ -255,11 +280,11 @@ int checkSpline(const DxfSpline& s) {
   return 0;
 }
 
-void appendSpline(std::vector<DxfVec>& out, const DxfSpline& spline, double tol) {
+void appendSpline(DxfPointTable& out, const DxfSpline& spline, double tol) {
   SplineEvaluator(spline, out, tol).run();
 }
 
-void simplifyRange(std::vector<DxfVec>& out, size_t first, double tol) {
+void simplifyRange(DxfPointTable& out, size_t first, double tol) {
   const size_t n = out.size() - first;
   if (n < 3) return;
   std::vector<uint8_t> keep(n, 0);
@@ -297,7 +322,7 @@ bool nearlyEqual(const DxfVec& a, const DxfVec& b, double eps) {
   return std::fabs(a.x - b.x) <= eps && std::fabs(a.y - b.y) <= eps && std::fabs(a.z - b.z) <= eps;
 }
 
-bool applyClosureRule(std::vector<DxfVec>& out, size_t first) {
+bool applyClosureRule(DxfPointTable& out, size_t first) {
   const size_t n = out.size() - first;
   if (n >= 2 && nearlyEqual(out[first], out.back(), kClosureTolerance)) {
     out.pop_back();

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 namespace vltrx {
@@ -12,6 +13,32 @@ namespace vltrx {
 struct DxfVec {
   double x = 0, y = 0, z = 0;
 };
+
+/// Page-aligned memory of bytes (throws std::bad_alloc), and its release.
+void* dxfAllocatePages(size_t bytes);
+void dxfFreePages(void* p, size_t bytes);
+/// Gives the whole pages inside [p, p + bytes) back to the system; they
+/// read as zero afterwards.
+void dxfReleasePages(void* p, size_t bytes);
+
+/// Allocates whole pages straight from the system, so that a table can
+/// hand back the pages of a part it no longer needs (releasePages) while it
+/// still owns the rest: the commit gives back the staged points it has
+/// stored, and the staged copy and the store never both hold a drawing.
+template <typename T>
+struct DxfPageAllocator {
+  using value_type = T;
+  DxfPageAllocator() = default;
+  template <typename U>
+  DxfPageAllocator(const DxfPageAllocator<U>&) {}
+  T* allocate(size_t n) { return static_cast<T*>(dxfAllocatePages(n * sizeof(T))); }
+  void deallocate(T* p, size_t n) { dxfFreePages(p, n * sizeof(T)); }
+  template <typename U>
+  bool operator==(const DxfPageAllocator<U>&) const { return true; }
+};
+
+/// The point table of a drawing.
+using DxfPointTable = std::vector<DxfVec, DxfPageAllocator<DxfVec>>;
 
 /// Most points one arc, ellipse or spline span is cut into, whatever the
 /// tolerance and the radius ask for (a radius of 1e12 would otherwise ask
@@ -33,7 +60,7 @@ class DxfOcs {
   DxfVec normal() const { return m_az; }
   DxfVec toWorld(DxfVec p) const;
   /// Transforms out[first ..] in place.
-  void toWorld(std::vector<DxfVec>& out, size_t first) const;
+  void toWorld(DxfPointTable& out, size_t first) const;
 
  private:
   DxfVec m_ax{1, 0, 0}, m_ay{0, 1, 0}, m_az{0, 0, 1};
@@ -48,7 +75,7 @@ int arcPointCount(double r, double sweepDegrees, double tol);
 
 /// Appends points first .. n-1 of the n points (n >= 2) of the arc around
 /// centre from a0 over sweep (degrees, counter-clockwise when positive).
-void appendArcPoints(std::vector<DxfVec>& out, DxfVec centre, double r, double a0Degrees, double sweepDegrees, int n,
+void appendArcPoints(DxfPointTable& out, DxfVec centre, double r, double a0Degrees, double sweepDegrees, int n,
                      int first = 0);
 
 /// The arc of the bulge b between p1 and p2 (z of p1): centre, radius,
@@ -59,7 +86,7 @@ bool bulgeArc(DxfVec p1, DxfVec p2, double b, DxfVec& centre, double& r, double&
 /// vector major, the minor axis in the plane of normal scaled by ratio,
 /// from parameter start over sweep (radians). Returns false (nothing
 /// appended) when an axis is zero or negative.
-bool appendEllipse(std::vector<DxfVec>& out, DxfVec centre, DxfVec major, double ratio, DxfVec normal, double start,
+bool appendEllipse(DxfPointTable& out, DxfVec centre, DxfVec major, double ratio, DxfVec normal, double start,
                    double sweep, double tol);
 
 /// A rational B-spline as a SPLINE entity gives it.
@@ -77,16 +104,16 @@ int checkSpline(const DxfSpline& spline);
 /// Appends the points of the spline from knot[degree] to
 /// knot[controls]: every knot value, and between two of them the points of
 /// a recursive refinement until the chord is within tol of the curve.
-void appendSpline(std::vector<DxfVec>& out, const DxfSpline& spline, double tol);
+void appendSpline(DxfPointTable& out, const DxfSpline& spline, double tol);
 
 /// Removes from out[first ..] every point that lies within tol of the chord
 /// between the points kept around it (recursively, farthest point first).
-void simplifyRange(std::vector<DxfVec>& out, size_t first, double tol);
+void simplifyRange(DxfPointTable& out, size_t first, double tol);
 
 /// The closure rule on out[first ..]: at least two points with the first
 /// and last within kClosureTolerance on every axis drop the last point and
 /// close; fewer than three points never close. Returns closed.
-bool applyClosureRule(std::vector<DxfVec>& out, size_t first);
+bool applyClosureRule(DxfPointTable& out, size_t first);
 
 /// True when a and b differ by at most eps on every axis.
 bool nearlyEqual(const DxfVec& a, const DxfVec& b, double eps);

@@ -454,17 +454,35 @@ void postProcessDxf(tDXFData& data, const DxfReadSettings& settings) {
 }
 
 // The one place that creates and fills the layout.
-BlockId commitDxfPlan(BlockId parent, std::string_view name, const tDXFData& data, bool acceptDuplicateIds) {
+BlockId commitDxfPlan(BlockId parent, std::string_view name, tDXFData& data, bool acceptDuplicateIds) {
   const BlockId layout = createLayout(parent, name);
   try {
+    // firstNeeded[i]: the lowest staged point that polygon i or a later one
+    // still needs; every point below it can go once polygon i is reached.
+    // Polygons lie in the point table in their order, joined ones at its
+    // end, so this frees the table from its start as the commit goes on.
+    const size_t polygons = data.polygons.size();
+    std::vector<uint32_t> firstNeeded(polygons + 1, static_cast<uint32_t>(data.points.size()));
+    for (size_t i = polygons; i-- > 0;) {
+      const DxfStagedPolygon& p = data.polygons[i];
+      firstNeeded[i] = p.removed || p.count == 0 ? firstNeeded[i + 1] : std::min(firstNeeded[i + 1], p.first);
+    }
+    size_t released = 0;
     StagedPlan plan;
     size_t staged = 0;
+    size_t next = 0;  // the polygon after the last one staged
     auto flush = [&] {
       if (!plan.polygons.empty()) commitStagedPlan(layout, plan);
       plan.polygons.clear();
       staged = 0;
+      const size_t upTo = firstNeeded[next];
+      if (upTo > released) {
+        dxfReleasePages(data.points.data() + released, (upTo - released) * sizeof(DxfVec));
+        released = upTo;
+      }
     };
     for (const DxfStagedPolygon& p : data.polygons) {
+      ++next;
       if (p.removed || p.count == 0) continue;
       const uint16_t category = data.layers.empty() ? 0 : data.layers[p.layer].category;
       // A polygon beyond what one record holds becomes pieces that share

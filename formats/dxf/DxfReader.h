@@ -88,7 +88,7 @@ class tDXFData {
   bool isHiddenLayer(std::string_view upperName) const;
 
   std::vector<DxfLayer> layers;
-  std::vector<DxfVec> points;
+  DxfPointTable points;
   std::vector<DxfStagedPolygon> polygons;
   std::vector<DxfPointExtra> extras;
   std::vector<std::string> frozenLayers;  ///< upper case, sorted
@@ -131,9 +131,11 @@ void postProcessDxf(tDXFData& data, const DxfReadSettings& settings);
 /// Creates the layout name below parent and commits the plan of data to it
 /// in batches, then checks the point numbers (-907 tolerated with
 /// acceptDuplicateIds). Polygons longer than a polygon record holds are
-/// stored as consecutive pieces that share their end points. On any failure
+/// stored as consecutive pieces that share their end points. The pages of
+/// staged points already stored are given back as the commit goes on (the
+/// plan of data is not used afterwards). On any failure
 /// the layout is deleted again and the CError propagates.
-BlockId commitDxfPlan(BlockId parent, std::string_view name, const tDXFData& data, bool acceptDuplicateIds);
+BlockId commitDxfPlan(BlockId parent, std::string_view name, tDXFData& data, bool acceptDuplicateIds);
 
 /// readDxfSections, postProcessDxf and commitDxfPlan for one input; 0 (and
 /// nothing added) when no entity was taken while some were skipped for
