@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job on the shipped samples: survey points from a spreadsheet table
-# to the native XML format and back, and a native XML plan to a folder.
+# to the native XML format and back, a native XML plan to a folder, and a
+# drawing to a table.
 # Runs with its own settings and category folders below the build tree, so
 # the demo never changes the settings of the user who runs it.
 set -euo pipefail
@@ -21,6 +22,7 @@ run() {
 run "$root/samples/site-survey.csv" "$demo/out/site-survey.xml" -nodialog
 run "$demo/out/site-survey.xml" "$demo/out/site-survey-back.csv" -out:csv -nodialog
 run "$root/samples/site-plan.xml" "$demo/out/site-plan/" -out:csv -nodialog
+run "$root/samples/site-plan.dxf" "$demo/out/site-plan-dxf.csv" -in:dxf -out:csv -nodialog
 
 echo
 echo "Output written to $demo/out:"

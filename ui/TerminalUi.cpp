@@ -111,7 +111,7 @@ Ui::Answer TerminalUi::doMessageBox(std::string_view body, std::string_view capt
                  ? Answer::Cancel
                  : Answer::Ok;
     case Buttons::YesNo:
-      if (!m_inTty) return Answer::No;
+      if (!m_inTty) return unattendedAnswer() == Answer::Yes ? Answer::Yes : Answer::No;
       return ask("[" + plainLabel(text(329)) + "/" + plainLabel(text(330)) + "] (y/n)", "yn", 'n') == 'y'
                  ? Answer::Yes
                  : Answer::No;

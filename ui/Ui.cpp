@@ -69,10 +69,13 @@ void Ui::endPhase() {
 }
 
 Ui::Answer Ui::messageBox(std::string_view format, const std::string* arg, std::string_view caption,
-                          Buttons buttons, Icon icon) {
+                          Buttons buttons, Icon icon, Answer unattended) {
   if (m_quiet) return Answer::None;
   std::string body = arg ? replaceFirstS(format, *arg) : std::string(format);
-  return doMessageBox(body, caption, buttons, icon);
+  m_unattended = unattended;
+  const Answer answer = doMessageBox(body, caption, buttons, icon);
+  m_unattended = Answer::None;
+  return answer;
 }
 
 void Ui::warningDialog(int textId, std::string_view message) {

@@ -55,9 +55,11 @@ class Ui {
 
   // --- message boxes -----------------------------------------------------
   /// Shows format (with its first "%s" filled by arg when arg is given).
-  /// Returns Answer::None without showing anything when quiet.
+  /// Returns Answer::None without showing anything when quiet. unattended is
+  /// the answer a view takes when nobody can be asked (no terminal); None
+  /// leaves it to the view (No for a Yes/No question, OK otherwise).
   Answer messageBox(std::string_view format, const std::string* arg, std::string_view caption, Buttons buttons,
-                    Icon icon);
+                    Icon icon, Answer unattended = Answer::None);
   /// Modal warning with OK and Cancel: text is message textId of the table,
   /// already filled in. OK returns; Cancel throws ExitRequest{1}. Nothing
   /// happens when quiet.
@@ -87,11 +89,14 @@ class Ui {
   /// Returns the answer bits, or -1 for Cancel.
   virtual int doRenumberPrompt(std::string_view title, std::string_view message, bool commentOffered,
                                unsigned previousBits) = 0;
+  /// The unattended answer of the message box being shown (see messageBox).
+  Answer unattendedAnswer() const { return m_unattended; }
   /// Monotonic milliseconds; overridable so tests can drive the throttle.
   virtual uint32_t tickMs() const;
 
  private:
   bool m_quiet = false;
+  Answer m_unattended = Answer::None;
   bool m_open = false;
   uint32_t m_base = 0;
   uint32_t m_span = 0;

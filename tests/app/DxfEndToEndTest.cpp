@@ -1,0 +1,119 @@
+// DXF input through the built executable: a drawing to CSV and to the
+// native XML format, the -all switch, and a malformed drawing that fails
+// with its code and leaves no output behind.
+#include "tests/support/Sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kSample = fs::path(VLTRX_TEST_DATA).parent_path().parent_path() / "samples" / "site-plan.dxf";
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class DxfEndToEnd : public ::testing::Test {
+ protected:
+  // Runs the executable with stdin from /dev/null; returns the exit status
+  // and keeps stderr in m_err.
+  int run(std::vector<std::string> args) {
+    args.insert(args.begin(), VLTRX_EXE);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const fs::path errFile = box.root() / "stderr.txt";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid;
+    int status = -1;
+    if (posix_spawn(&pid, VLTRX_EXE, &actions, nullptr, argv.data(), environ) == 0) {
+      int raw = 0;
+      waitpid(pid, &raw, 0);
+      status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 1000 + WTERMSIG(raw);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    m_err = slurp(errFile);
+    return status;
+  }
+
+  fs::path work(const std::string& name) {
+    fs::create_directories(box.root() / "work");
+    return box.root() / "work" / name;
+  }
+
+  vltrx::test::Sandbox box;
+  std::string m_err;
+};
+
+TEST_F(DxfEndToEnd, DrawingToCsvAndXml) {
+  const fs::path plan = work("plan.dxf");
+  fs::copy_file(kSample, plan);
+  ASSERT_EQ(run({plan.string(), work("plan.csv").string(), "-in:dxf", "-out:csv", "-nodialog"}), 0) << m_err;
+  const std::string csv = slurp(work("plan.csv"));
+  // The building corners, as POINTs and as the closed outline.
+  EXPECT_NE(csv.find(";505120.0000;5405240.0000;101.3200;"), std::string::npos) << csv;
+  EXPECT_NE(csv.find(";505138.5000;5405252.2500;"), std::string::npos);
+  EXPECT_NE(csv.find(";closed;\"BUILDING\";"), std::string::npos);
+  // The manhole is a circle too small to draw: one point with its radius.
+  EXPECT_NE(csv.find("\"R=0.004m\""), std::string::npos);
+
+  ASSERT_EQ(run({plan.string(), work("plan.xml").string()}), 0) << m_err;
+  const std::string xml = slurp(work("plan.xml"));
+  EXPECT_NE(xml.find("<mfolder name=\"plan\">"), std::string::npos);
+  EXPECT_NE(xml.find("name=\"KERB\""), std::string::npos);
+}
+
+TEST_F(DxfEndToEnd, AllReadsADrawingWithoutPlanLayers) {
+  // Stored setting: only plan layers (VL, VL_...) are imported.
+  const fs::path options = work("vl-only.trxopt");
+  std::ofstream(options, std::ios::binary) << "Windows Registry Editor Version 5.00\r\n\r\n"
+                                              "[HKEY_CURRENT_USER\\Software\\Kestrava\\Velmora\\vltrx]\r\n"
+                                              "\"DXF_ImportAllLayers\"=dword:00000000\r\n";
+  ASSERT_EQ(run({"-loadopt:" + options.string()}), 0) << m_err;
+  const fs::path plan = work("walls.dxf");
+  std::ofstream(plan, std::ios::binary) << "0\nSECTION\n2\nENTITIES\n0\nPOINT\n8\nWALLS\n10\n1.5\n20\n2.5\n"
+                                           "0\nENDSEC\n0\nEOF\n";
+  const fs::path out = work("walls.csv");
+  // -nodialog: the question of text 90 is not asked, the drawing gives no layout.
+  EXPECT_NE(run({plan.string(), out.string(), "-out:csv", "-nodialog"}), 0);
+  EXPECT_FALSE(fs::exists(out));
+  // Without a terminal nobody can answer the question: reading every layer
+  // is the answer that loses nothing.
+  ASSERT_EQ(run({plan.string(), out.string(), "-out:csv"}), 0) << m_err;
+  EXPECT_NE(slurp(out).find(";1.5000;2.5000;"), std::string::npos) << slurp(out);
+  fs::remove(out);
+  ASSERT_EQ(run({"-loadopt:" + options.string()}), 0) << m_err;
+  // -all takes every layer, without categories for layers that are not VL_.
+  ASSERT_EQ(run({plan.string(), out.string(), "-out:csv", "-all", "-nodialog"}), 0) << m_err;
+  EXPECT_NE(slurp(out).find("1;1.5000;2.5000;0.0000;;;open;;"), std::string::npos) << slurp(out);
+}
+
+TEST_F(DxfEndToEnd, MalformedDrawingFailsAndLeavesNoOutput) {
+  const fs::path bad = work("bad.dxf");
+  std::ofstream(bad, std::ios::binary) << "0\nSECTION\n2\nENTITIES\n0\nPOINT\n8\nVL\n10\nabc\n0\nENDSEC\n0\nEOF\n";
+  const fs::path out = work("bad.csv");
+  EXPECT_EQ(run({bad.string(), out.string(), "-out:csv", "-nodialog"}), (-2302) & 0xFF);
+  EXPECT_NE(m_err.find("-2302"), std::string::npos) << m_err;
+  EXPECT_NE(m_err.find("10]"), std::string::npos) << m_err;  // the line of the value
+  EXPECT_FALSE(fs::exists(out));
+}
+
+}  // namespace
