@@ -290,6 +290,13 @@ void writeXslt(BlockId layout, Sink& sink, ConversionContext& context) {
     argv.push_back("alpha=1");
     argv.push_back("prefix=" + context.pointIdPrefix);
   }
+  // The output sink's own temporary file, too, must go when a signal ends
+  // the run while the processor works (the longest wait of an export).
+  struct SinkFileOnSignal {
+    int slot = -1;
+    ~SinkFileOnSignal() { platform::releaseOnSignal(slot); }
+  } sinkFile;
+  if (auto* file = dynamic_cast<FileSink*>(&sink)) sinkFile.slot = platform::removeOnSignal(file->temporaryPath());
   context.ui.setStatus(replaceFirstS(text(44), context.outputFile.filename().string()));
   int code = -1;
   if (!platform::runProgramIn(argv, platform::programFolder(), &code)) throw processorFailed(-1);
