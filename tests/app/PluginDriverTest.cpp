@@ -296,6 +296,25 @@ TEST_F(PluginRun, ExecStepsSucceedByTheirOperatorAndCodeElseTheImportFails) {
   }
 }
 
+TEST_F(PluginRun, RecipeThatLoadsItselfEndsInsteadOfRecursingForever) {
+  spit(userFilter("in-filter", "self.xsl"),
+       "<?vltrx type=\"in-filter\" name=\"Self\" file-ext=\"*.self;\" cmd-ext=\"self\"?>\n"
+       "<?load cmdline=\"%INFILE%\"?>\n");
+  spit(work("a.self"), "");
+  Result r = run({work("a.self"), work("out.xml")});
+  EXPECT_EQ(r.status, -2135 & 0xFF);
+  EXPECT_NE(r.err.find("Error -2135: "), std::string::npos) << r.err;
+  EXPECT_TRUE(leftovers(box.tmp()).empty());
+}
+
+TEST_F(PluginRun, FolderOutputNamesEachLayoutWithThePluginsExtension) {
+  Result r = run({kSample, work("out") / "", "-out:kml"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::is_regular_file(work("out") / "Lot 12" / "As-built.kml"));
+  EXPECT_TRUE(fs::is_regular_file(work("out") / "Lot 12" / "Stakeout.kml"));
+  EXPECT_EQ(tool({"xmllint", "--noout", work("out") / "Lot 12" / "Stakeout.kml"}).status, 0);
+}
+
 TEST_F(PluginRun, FailedExportsNameTheProcessorCodeAndLeaveNoFileBehind) {
   fs::create_directories(userFilter("out-filter", ""));
   fs::copy_file(kData / "plugins" / "broken.xsl", userFilter("out-filter", "broken.xsl"));
