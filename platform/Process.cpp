@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -93,6 +94,8 @@ std::vector<std::string> splitCommandLine(std::string_view line) {
 
 namespace {
 
+std::atomic<pid_t> g_runningChild{0};
+
 bool spawnAndWait(const std::vector<std::string>& argv, const posix_spawn_file_actions_t* actions, int* exitCode,
                   std::string* error) {
   if (argv.empty() || argv[0].empty()) {
@@ -112,9 +115,11 @@ bool spawnAndWait(const std::vector<std::string>& argv, const posix_spawn_file_a
   }
   int status = 0;
   pid_t waited;
+  g_runningChild.store(pid);
   do {
     waited = waitpid(pid, &status, 0);
   } while (waited == -1 && errno == EINTR);
+  g_runningChild.store(0);
   if (waited != pid) {
     if (error) *error = std::strerror(errno);
     return false;
@@ -129,6 +134,8 @@ bool spawnAndWait(const std::vector<std::string>& argv, const posix_spawn_file_a
 }
 
 }  // namespace
+
+int runningChild() noexcept { return g_runningChild.load(); }
 
 bool runProgram(const std::vector<std::string>& argv, int* exitCode, std::string* error) {
   return spawnAndWait(argv, nullptr, exitCode, error);

@@ -37,6 +37,11 @@ bool runProgram(const std::vector<std::string>& argv, int* exitCode, std::string
 bool runProgramIn(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder, int* exitCode,
                   std::string* error = nullptr);
 
+/// The program that runProgram or runProgramIn is waiting for, 0 when none.
+/// Async-signal-safe: the signal handler of SignalCleanup hands a signal
+/// that ends the converter on to it.
+int runningChild() noexcept;
+
 /// splitCommandLine then runProgram.
 bool runCommandLine(std::string_view commandLine, int* exitCode, std::string* error = nullptr);
 

@@ -3,10 +3,14 @@
 // installed before it.
 #include "platform/SignalCleanup.h"
 
+#include "platform/Process.h"
+
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <mutex>
@@ -34,7 +38,15 @@ int signalIndex(int sig) {
 }
 
 extern "C" void removeFilesOnSignal(int sig) {
-  // Only async-signal-safe calls: unlink, sigaction, raise.
+  // Only async-signal-safe calls: kill, waitpid, unlink, sigaction, raise.
+  // A tool still running (the XSLT processor) gets the signal too and is
+  // waited for, so that it cannot write a file after it was removed.
+  if (const pid_t child = runningChild(); child > 0) {
+    ::kill(child, sig);
+    int status = 0;
+    while (::waitpid(child, &status, 0) == -1 && errno == EINTR) {
+    }
+  }
   for (Slot& slot : g_slots)
     if (slot.active.load()) ::unlink(slot.path);
   const int i = signalIndex(sig);

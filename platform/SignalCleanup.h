@@ -1,6 +1,7 @@
 // Files that must not outlive an interrupted run: the temporary files of a
 // plug-in export (the native XML the processor reads, the processor's
-// output) are removed when SIGINT, SIGTERM or SIGHUP ends the process.
+// output) are removed when SIGINT, SIGTERM or SIGHUP ends the process, after
+// the program being waited for (platform/Process) got the signal and ended.
 #pragma once
 
 #include <filesystem>

@@ -351,22 +351,27 @@ TEST_F(PluginRun, DeclinedOverwriteWritesNothing) {
 TEST_F(PluginRun, SignalDuringTheProcessorRunRemovesTheTemporaryFiles) {
   // A processor that hangs: the run is ended by SIGTERM while it waits.
   const fs::path slow = box.root() / "slow-msxsl";
-  spit(slow, "#!/bin/sh\nexec sleep 3\n");
+  const fs::path pidFile = box.root() / "processor.pid";
+  spit(slow, "#!/bin/sh\necho $$ > '" + pidFile.string() + "'\nexec sleep 30\n");
   fs::permissions(slow, fs::perms::owner_all);
   pid_t pid = start({kSample, work("plan.geojson")}, {{"VLTRX_XSLT_PROCESSOR", slow.string()}});
   ASSERT_GT(pid, 0);
   bool seen = false;
   for (int i = 0; i < 200 && !seen; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    seen = !leftovers(work()).empty();
+    seen = !leftovers(work()).empty() && fs::exists(pidFile) && fs::file_size(pidFile) > 0;
   }
-  ASSERT_TRUE(seen) << "the temporary native XML file never appeared";
+  ASSERT_TRUE(seen) << "the processor never started";
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   kill(pid, SIGTERM);
   Result r = finish(pid);
   EXPECT_EQ(r.status, 1000 + SIGTERM);
   EXPECT_TRUE(leftovers(work()).empty()) << ::testing::PrintToString(leftovers(work()));
   EXPECT_FALSE(fs::exists(work("plan.geojson")));
+  // The processor got the signal too and was waited for: it cannot write
+  // its result after the files were removed.
+  const pid_t processor = std::stoi(slurp(pidFile));
+  EXPECT_EQ(kill(processor, 0), -1);
 }
 
 }  // namespace
