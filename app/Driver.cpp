@@ -21,8 +21,8 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
-#include <utility>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
