@@ -7,6 +7,7 @@
 #include "core/Numbers.h"
 #include "framework/AllFormatOptions.h"
 #include "framework/FormatTable.h"
+#include "framework/PluginFormats.h"
 
 #include <algorithm>
 #include <cctype>
@@ -617,7 +618,22 @@ void prescanArguments(const std::vector<std::string>& args, ConversionJob& job) 
 
 std::string usageText() {
   std::string t = replaceFirstS(text(18), kVersionText);
-  return replaceFirstS(t, kYearText);
+  t = replaceFirstS(t, kYearText);
+  // The plug-in formats found at start-up, one line each with the switch
+  // that selects it and its display text (marked with the superscript one
+  // that the usage text explains).
+  bool first = true;
+  for (FormatDirection d : {FormatDirection::Import, FormatDirection::Export}) {
+    for (const FileFormat* f : pluginEntries(formatList(d))) {
+      if (first && !t.empty() && t.back() != '\n') t += '\n';
+      if (first) t += '\n';
+      first = false;
+      std::string option = (d == FormatDirection::Import ? "  -in:" : "  -out:") + f->id;
+      if (option.size() < 24) option.resize(24, ' ');
+      t += option + " " + f->description + "  (" + f->filter + ")\n";
+    }
+  }
+  return t;
 }
 
 std::string formatHelpText(const std::string& name) {

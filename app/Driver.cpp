@@ -23,7 +23,9 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -76,8 +78,11 @@ const FileFormat* formatEntry(const FormatList& list, FormatType type, const std
   return nullptr;
 }
 
-std::string outputExtension(FormatType type) {
+/// The extension of files written in a format: the first of the chosen
+/// entry's filter (plug-ins share a type), else of the first entry of the type.
+std::string outputExtension(FormatType type, const FileFormat* entry = nullptr) {
   std::string ext = ".";
+  if (entry && entry->type == type && !firstExtension(*entry).empty()) return ext + firstExtension(*entry);
   for (const FileFormat& f : exportFormats()) {
     if (f.type == type) {
       ext += firstExtension(f);
@@ -115,10 +120,13 @@ class Conversion {
   Conversion(ConversionJob& job, AllFormatOptions& options, Ui& ui) : m_job(job), m_options(options), m_ui(ui) {}
 
   int run();
+  /// The load step of an import recipe: the input only, below parent.
+  void readOnly(BlockId parent, bool keepOffsets, bool acceptDuplicateIds);
 
  private:
+  void deriveInputFormat();
   void deriveFormats();
-  void readInput();
+  void readInput(BlockId parent);
   int readFolder(const fs::path& folder, BlockId parent);
   void readFile(const fs::path& file, BlockId parent);
   ConversionContext context(const FileFormat* format) const;
@@ -138,16 +146,23 @@ class Conversion {
   bool m_outputIsFolder = false;  // an existing folder, or a path ending in '/'
   fs::path m_outputPath;
   std::vector<fs::path> m_written;  // every file written, native XML copies included
+  // The read rules of the output format (set by readOnly for a recipe's load).
+  std::optional<std::pair<bool, bool>> m_readRules;
 };
 
-void Conversion::deriveFormats() {
+void Conversion::deriveInputFormat() {
   if (m_job.inputPath.empty()) throw makeError(ErrorCode::NoInputPath);
   m_in = m_job.inputFormat == kAllFormats ? kFormatNone : m_job.inputFormat;
-  m_out = m_job.outputFormat == kAllFormats ? kFormatNone : m_job.outputFormat;
   std::error_code ec;
   m_inputIsFolder = fs::is_directory(m_job.inputPath, ec);
   if (m_in == kFormatNone && !m_inputIsFolder) m_in = formatFromExtension(importFormats(), m_job.inputPath);
   if (m_in == kFormatNone) throw makeError(ErrorCode::InFormatMissing);
+}
+
+void Conversion::deriveFormats() {
+  deriveInputFormat();
+  m_out = m_job.outputFormat == kAllFormats ? kFormatNone : m_job.outputFormat;
+  std::error_code ec;
 
   m_outputPath = m_job.outputPath;
   m_outputIsFolder = !m_outputPath.empty() && (fs::is_directory(m_outputPath, ec) || m_job.outputPath.back() == '/');
@@ -172,8 +187,17 @@ void Conversion::deriveFormats() {
   if (m_outputPath.empty()) {
     // No output named: beside the input, with the output format's extension.
     if (m_inputIsFolder) throw makeError(ErrorCode::NoOutputFile);
-    m_outputPath = fs::path(m_job.inputPath).replace_extension(outputExtension(m_out));
+    m_outputPath = fs::path(m_job.inputPath).replace_extension(outputExtension(m_out, m_outEntry));
   }
+}
+
+void Conversion::readOnly(BlockId parent, bool keepOffsets, bool acceptDuplicateIds) {
+  deriveInputFormat();
+  const FormatDriver* reader = formatDriver(m_in);
+  if (!reader || !reader->read) throw makeError(ErrorCode::UnknownFileFormat, m_job.inputPath);
+  m_inEntry = formatEntry(importFormats(), m_in, m_job.inputFormatName, m_job.inputPath, FormatDirection::Import);
+  m_readRules = std::make_pair(keepOffsets, acceptDuplicateIds);
+  readInput(parent);
 }
 
 void Conversion::readFile(const fs::path& file, BlockId parent) {
@@ -182,7 +206,10 @@ void Conversion::readFile(const fs::path& file, BlockId parent) {
   m_ui.resetProgress();
   m_ui.setStatus(replaceFirstS(text(43), file.filename().string()));
   ConversionContext readContext = context(m_inEntry);
-  if (const FormatCard* out = formatCard(m_out)) {
+  if (m_readRules) {
+    readContext.keepOffsets = m_readRules->first;
+    readContext.acceptDuplicateIds = m_readRules->second;
+  } else if (const FormatCard* out = formatCard(m_out)) {
     readContext.keepOffsets = out->keepsOffsets;
     readContext.acceptDuplicateIds = out->toleratesDuplicateIds;
   }
@@ -194,6 +221,7 @@ ConversionContext Conversion::context(const FileFormat* format) const {
   c.inputCodePage = m_job.inputCodePage;
   c.outputCodePage = m_job.outputCodePage;
   c.pointIdPrefix = m_job.pointIdPrefix;
+  c.inputType = m_in;
   return c;
 }
 
@@ -245,8 +273,7 @@ int Conversion::readFolder(const fs::path& folder, BlockId parent) {
   return read;
 }
 
-void Conversion::readInput() {
-  BlockId root = rootFolder();
+void Conversion::readInput(BlockId root) {
   if (!root) throw makeError(ErrorCode::StorageExceeded);
   if (m_inputIsFolder) {
     int n = readFolder(m_job.inputPath, root);
@@ -306,6 +333,7 @@ void Conversion::writeLayout(BlockId layout, const fs::path& target, FormatType 
   ConversionContext writeContext =
       context(type == m_out ? m_outEntry : formatEntry(exportFormats(), type, {}, target, FormatDirection::Export));
   writeContext.wholeTree = wholeTree;
+  writeContext.outputFile = target;
   driver->write(layout, sink, writeContext);
   sink.commit();
 }
@@ -315,7 +343,7 @@ void Conversion::writeOutput() {
   bool toFolder = m_inputIsFolder || m_outputIsFolder;
   std::vector<fs::path> written;
   if (toFolder) {
-    std::string ext = outputExtension(m_out);
+    std::string ext = outputExtension(m_out, m_outEntry);
     for (const auto& [layout, rel] : layouts) {
       fs::path target = m_outputPath / rel;
       target += ext;
@@ -327,7 +355,10 @@ void Conversion::writeOutput() {
       written.push_back(target);
     }
   } else {
-    if (layouts.size() != 1) throw makeError(ErrorCode::SingleLayoutRequired);
+    // A plug-in's stylesheet reads one native XML document, which holds the
+    // whole tree: one output file takes every layout.
+    const bool wholeTreeFormat = m_out == kFormatXslt && !layouts.empty();
+    if (layouts.size() != 1 && !wholeTreeFormat) throw makeError(ErrorCode::SingleLayoutRequired);
     writeLayout(layouts[0].first, m_outputPath, m_out, true);
     written.push_back(m_outputPath);
   }
@@ -363,7 +394,7 @@ int Conversion::run() {
 
   loadActiveCategories(m_ui);
   deriveFormats();
-  readInput();
+  readInput(rootFolder());
   applyScaleAndSwap();
   writeOutput();
   // The source goes only when it is not one of the files just written (an
@@ -382,6 +413,12 @@ int Conversion::run() {
 int convert(ConversionJob& job, AllFormatOptions& options, Ui& ui) {
   Conversion conversion(job, options, ui);
   return conversion.run();
+}
+
+void readJobInput(ConversionJob& job, AllFormatOptions& options, Ui& ui, BlockId parent, bool keepOffsets,
+                  bool acceptDuplicateIds) {
+  Conversion conversion(job, options, ui);
+  conversion.readOnly(parent, keepOffsets, acceptDuplicateIds);
 }
 
 }  // namespace vltrx

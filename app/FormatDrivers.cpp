@@ -2,6 +2,7 @@
 // where a format has none (yet).
 #include "app/FormatDrivers.h"
 
+#include "app/PluginDriver.h"
 #include "formats/CsvReader.h"
 #include "formats/CsvWriter.h"
 #include "formats/dxf/DxfReader.h"
@@ -20,7 +21,7 @@ const FormatDriver kDrivers[] = {
     {kFormatReb, nullptr, nullptr},
     {kFormatDat, nullptr, nullptr},
     {kFormatSvg, nullptr, nullptr},
-    {kFormatXslt, nullptr, nullptr},
+    {kFormatXslt, readXslt, writeXslt},
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "framework/AllFormatOptions.h"
 #include "framework/FormatTable.h"
 #include "framework/OptionFile.h"
+#include "framework/PluginFormats.h"
 #include "framework/SettingsKey.h"
 #include "platform/Paths.h"
 #include "platform/SettingsStore.h"
@@ -120,6 +121,7 @@ int runProgram(const std::vector<std::string>& args, Ui& ui) {
     chooseLanguage(args, job.guiRequested);
     std::error_code ec;
     std::filesystem::create_directories(platform::tempPath() / "Trx_Temp", ec);
+    setPluginScanner(scanPlugins);
     buildFormatList(FormatDirection::Import);
     buildFormatList(FormatDirection::Export);
     publishFormatList(key, FormatDirection::Import);

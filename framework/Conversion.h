@@ -35,6 +35,12 @@ struct ConversionContext {
   bool acceptDuplicateIds = false;
   /// The output is one file for the whole tree (not one file per layout).
   bool wholeTree = false;
+  /// The conversion's input format (a plug-in export passes the alphanumeric
+  /// point-id option of the input side to its stylesheet).
+  FormatType inputType = kFormatNone;
+  /// Writers: the file the sink will become (a plug-in export puts its
+  /// temporary files beside it); empty when the sink is no file.
+  std::filesystem::path outputFile{};
 };
 
 /// Reads file into the store below parent (a SubFolder); the reader creates

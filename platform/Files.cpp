@@ -2,9 +2,12 @@
 // temporary files.
 #include "platform/Files.h"
 
+#include "platform/Process.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -57,7 +60,15 @@ std::once_flag g_handlersInstalled;
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void removeTemporaryFilesAndReraise(int sig) {
-  // Only async-signal-safe calls: unlink, sigaction, raise.
+  // Only async-signal-safe calls: kill, waitpid, unlink, sigaction, raise.
+  // A tool still running (the XSLT processor) gets the signal too and is
+  // waited for, so that it cannot write a file after it was removed.
+  if (const pid_t child = runningChild(); child > 0) {
+    ::kill(child, sig);
+    int status = 0;
+    while (::waitpid(child, &status, 0) == -1 && errno == EINTR) {
+    }
+  }
   for (Slot& slot : g_slots)
     if (slot.active.load()) ::unlink(slot.path);
   struct sigaction dfl {};
@@ -102,6 +113,14 @@ void forgetTemporaryFile(int slot) {
   if (slot < 0 || slot >= kSlots) return;
   g_slots[slot].active.store(false);
   g_slots[slot].used.store(false);
+}
+
+SignalGuardedFile::SignalGuardedFile(std::filesystem::path path)
+    : m_path(std::move(path)), m_slot(rememberTemporaryFile(m_path)) {}
+
+SignalGuardedFile::~SignalGuardedFile() {
+  forgetTemporaryFile(m_slot);
+  ::unlink(m_path.c_str());
 }
 
 }  // namespace vltrx::platform

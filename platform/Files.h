@@ -35,4 +35,19 @@ int rememberTemporaryFile(const std::filesystem::path& path);
 /// Forgets a slot of rememberTemporaryFile (-1 is ignored).
 void forgetTemporaryFile(int slot);
 
+/// Removes path at the end of the scope and, until then, on a signal (the
+/// temporary files of a plug-in export).
+class SignalGuardedFile {
+ public:
+  explicit SignalGuardedFile(std::filesystem::path path);
+  ~SignalGuardedFile();
+  SignalGuardedFile(const SignalGuardedFile&) = delete;
+  SignalGuardedFile& operator=(const SignalGuardedFile&) = delete;
+  const std::filesystem::path& path() const { return m_path; }
+
+ private:
+  std::filesystem::path m_path;
+  int m_slot;
+};
+
 }  // namespace vltrx::platform

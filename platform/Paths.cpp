@@ -30,6 +30,13 @@ std::filesystem::path tempPath() {
   return "/tmp";
 }
 
+std::filesystem::path programFolder() {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return {};
+  return exe.parent_path();
+}
+
 std::filesystem::path homePath() {
   if (const char* h = envValue("HOME")) return h;
   long size = sysconf(_SC_GETPW_R_SIZE_MAX);

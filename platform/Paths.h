@@ -13,6 +13,10 @@ namespace vltrx::platform {
 /// The user's temporary folder ($TMPDIR, else /tmp).
 std::filesystem::path tempPath();
 
+/// The folder of the running executable (from /proc/self/exe), the folder
+/// that holds the XSLT processor wrapper; empty when it cannot be found.
+std::filesystem::path programFolder();
+
 /// The user's home folder ($HOME, else the password database, else "/").
 std::filesystem::path homePath();
 

@@ -2,9 +2,11 @@
 // posix_spawnp and waitpid.
 #include "platform/Process.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -90,7 +92,12 @@ std::vector<std::string> splitCommandLine(std::string_view line) {
   return args;
 }
 
-bool runProgram(const std::vector<std::string>& argv, int* exitCode, std::string* error) {
+namespace {
+
+std::atomic<pid_t> g_runningChild{0};
+
+bool spawnAndWait(const std::vector<std::string>& argv, const posix_spawn_file_actions_t* actions, int* exitCode,
+                  std::string* error) {
   if (argv.empty() || argv[0].empty()) {
     if (error) *error = "no program given";
     return false;
@@ -101,16 +108,18 @@ bool runProgram(const std::vector<std::string>& argv, int* exitCode, std::string
   pointers.push_back(nullptr);
 
   pid_t pid = 0;
-  int rc = posix_spawnp(&pid, pointers[0], nullptr, nullptr, pointers.data(), environ);
+  int rc = posix_spawnp(&pid, pointers[0], actions, nullptr, pointers.data(), environ);
   if (rc != 0) {
     if (error) *error = std::strerror(rc);
     return false;
   }
   int status = 0;
   pid_t waited;
+  g_runningChild.store(pid);
   do {
     waited = waitpid(pid, &status, 0);
   } while (waited == -1 && errno == EINTR);
+  g_runningChild.store(0);
   if (waited != pid) {
     if (error) *error = std::strerror(errno);
     return false;
@@ -122,6 +131,31 @@ bool runProgram(const std::vector<std::string>& argv, int* exitCode, std::string
     code = 128 + WTERMSIG(status);
   if (exitCode) *exitCode = code;
   return true;
+}
+
+}  // namespace
+
+int runningChild() noexcept { return g_runningChild.load(); }
+
+bool runProgram(const std::vector<std::string>& argv, int* exitCode, std::string* error) {
+  return spawnAndWait(argv, nullptr, exitCode, error);
+}
+
+bool runProgramIn(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder, int* exitCode,
+                  std::string* error) {
+  posix_spawn_file_actions_t actions;
+  if (posix_spawn_file_actions_init(&actions) != 0) {
+    if (error) *error = "out of memory";
+    return false;
+  }
+  // A tool of a script must not wait for the user's terminal, nor keep the
+  // converter's open files (an output being written, the settings store).
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  if (!workingFolder.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
+  bool ran = spawnAndWait(argv, &actions, exitCode, error);
+  posix_spawn_file_actions_destroy(&actions);
+  return ran;
 }
 
 bool runCommandLine(std::string_view commandLine, int* exitCode, std::string* error) {

@@ -4,6 +4,7 @@
 // command lines read the same on every platform.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,19 @@ std::vector<std::string> splitCommandLine(std::string_view commandLine);
 /// be started (empty argv, not found, not executable); error, when given,
 /// receives the reason.
 bool runProgram(const std::vector<std::string>& argv, int* exitCode, std::string* error = nullptr);
+
+/// As runProgram, for programs named in scripts: the child starts in
+/// workingFolder (unless it is empty), reads its standard input from
+/// /dev/null and inherits no file descriptor besides standard output and
+/// standard error. A relative program path with a "/" is taken from the
+/// working folder.
+bool runProgramIn(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder, int* exitCode,
+                  std::string* error = nullptr);
+
+/// The program that runProgram or runProgramIn is waiting for, 0 when none.
+/// Async-signal-safe: the signal handler of SignalCleanup hands a signal
+/// that ends the converter on to it.
+int runningChild() noexcept;
 
 /// splitCommandLine then runProgram.
 bool runCommandLine(std::string_view commandLine, int* exitCode, std::string* error = nullptr);

@@ -10,6 +10,7 @@ PACKAGES=(
   libsqlite3-dev
   python3
   python3-ezdxf
+  xsltproc gdal-bin libxml2-utils
 )
 if [ "${1:-}" = fuzz ]; then PACKAGES+=(clang libclang-rt-14-dev); fi
 

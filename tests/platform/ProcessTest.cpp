@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -73,4 +76,22 @@ TEST(Process, ProgramsThatCannotStartFail) {
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(code, 12345);
   }
+}
+
+TEST(Process, ScriptToolsStartInTheirFolderWithNothingInherited) {
+  // A descriptor left open without close-on-exec (as a library might) must
+  // not reach the tool, nor may the tool read the converter's input.
+  const int fd = ::open("/dev/null", O_RDONLY);
+  ASSERT_GE(fd, 3);
+  const std::string probe = "test ! -e /proc/self/fd/" + std::to_string(fd) +
+                            " && test \"$(pwd)\" = /usr/share && test \"$(head -c 1 | wc -c)\" = 0";
+  int code = -1;
+  std::string error;
+  EXPECT_TRUE(platform::runProgramIn({"sh", "-c", probe}, "/usr/share", &code, &error)) << error;
+  EXPECT_EQ(code, 0);
+  ::close(fd);
+  // A relative program with a "/" is taken from the working folder.
+  EXPECT_TRUE(platform::runProgramIn({"./true"}, "/usr/bin", &code, &error)) << error;
+  EXPECT_EQ(code, 0);
+  EXPECT_FALSE(platform::runProgramIn({"true"}, "/no/such/folder", &code, &error));
 }

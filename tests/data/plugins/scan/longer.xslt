@@ -1,0 +1,1 @@
+<?vltrx type="in-filter" name="Longer" file-ext="*.lx;" cmd-ext="longer"?>

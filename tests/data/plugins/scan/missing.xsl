@@ -1,0 +1,1 @@
+<?vltrx type="in-filter" name="No ext" cmd-ext="noext"?>
