@@ -4,6 +4,8 @@
 
 #include "formats/CsvReader.h"
 #include "formats/CsvWriter.h"
+#include "formats/TxtReader.h"
+#include "formats/TxtWriter.h"
 #include "xml/NativeXmlDriver.h"
 
 namespace vltrx {
@@ -14,7 +16,7 @@ const FormatDriver kDrivers[] = {
     {kFormatDxf, nullptr, nullptr},
     {kFormatEsri, nullptr, nullptr},
     {kFormatCsv, readCsv, writeCsv},
-    {kFormatTxt, nullptr, nullptr},
+    {kFormatTxt, readTxt, writeTxt},
     {kFormatGsi, nullptr, nullptr},
     {kFormatReb, nullptr, nullptr},
     {kFormatDat, nullptr, nullptr},

@@ -1,0 +1,232 @@
+// Writer of text tables with a user field layout.
+//
+// The points are collected as small records (coordinates with the layout's
+// offsets added, number, the first category of the point and of its
+// polygon), sorted by position so that exact duplicates (same x, y, z and
+// the same categories) stand together and only the one with the smallest id
+// is written, then sorted by id. The sort by position also compares the
+// categories: sorted by x, y, z alone, two equal points with different
+// categories could land between two exact duplicates and keep both.
+//
+// Every field is followed by the delimiter, the last one included. A
+// delimiter inside a category name is written as "_" (the name would
+// otherwise split into two columns); with WS an empty category column is
+// written as "0" so that the columns after it keep their place. An id text
+// that holds the delimiter is quoted, which the tokenizer reads back.
+#include "formats/TxtWriter.h"
+
+#include "core/CError.h"
+#include "core/DelimiterCodes.h"
+#include "core/Layout.h"
+#include "core/LayoutWalk.h"
+#include "core/MeasurementTree.h"
+#include "core/Numbers.h"
+#include "core/Sink.h"
+#include "formats/TableCategories.h"
+#include "framework/AllFormatOptions.h"
+#include "framework/Conversion.h"
+#include "framework/TableOptions.h"
+#include "platform/CodePage.h"
+#include "ui/Ui.h"
+
+#include <algorithm>
+#include <cctype>
+#include <compare>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace vltrx {
+
+namespace {
+
+constexpr int kPrecision = 4;
+// Records between two progress reports.
+constexpr uint32_t kProgressRecords = 4096;
+
+struct Record {
+  double x, y, z;
+  int32_t number;
+  uint32_t index;  // in the layout's point array
+  uint16_t k, p, c;
+};
+
+// Position first, then the categories, then the id: exact duplicates end up
+// next to each other with the smallest id first. strong_order keeps the
+// sort well-defined whatever the doubles hold.
+bool byPosition(const Record& a, const Record& b) {
+  if (auto o = std::strong_order(a.x, b.x); o != 0) return o < 0;
+  if (auto o = std::strong_order(a.y, b.y); o != 0) return o < 0;
+  if (auto o = std::strong_order(a.z, b.z); o != 0) return o < 0;
+  if (a.k != b.k) return a.k < b.k;
+  if (a.p != b.p) return a.p < b.p;
+  if (a.c != b.c) return a.c < b.c;
+  return a.number < b.number;
+}
+
+bool sameRecord(const Record& a, const Record& b) {
+  return a.x == b.x && a.y == b.y && a.z == b.z && a.k == b.k && a.p == b.p && a.c == b.c;
+}
+
+uint16_t firstCategory(const CategoryIds& ids) { return ids.empty() ? 0 : ids[0]; }
+
+class TxtLineWriter {
+ public:
+  TxtLineWriter(BlockId layout, Sink& sink, const TxtWriteSettings& settings, TableCategories& categories)
+      : m_layout(layout),
+        m_sink(sink),
+        m_settings(settings),
+        m_categories(categories),
+        m_ws(settings.delimiter == kDelimiterWs),
+        m_delimiter(delimiterCharacter(settings.delimiter)),
+        m_converter(settings.codePage) {
+    for (char c : settings.layout) m_columns.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    m_line.reserve(256);
+  }
+
+  void write(const Record& r) {
+    std::string& l = m_line;
+    l.clear();
+    for (char column : m_columns) {
+      switch (column) {
+        case '#': appendId(r); break;
+        case 'X': case 'E': appendFixed(l, r.x, kPrecision, m_settings.decimal); break;
+        case 'Y': case 'N': appendFixed(l, r.y, kPrecision, m_settings.decimal); break;
+        case 'Z': appendFixed(l, r.z, kPrecision, m_settings.decimal); break;
+        case 'K': appendCategory(r.k); break;
+        case 'P': appendCategory(r.p); break;
+        case 'C': appendCategory(r.c); break;
+        case 'I': break;
+        default: continue;  // no field, no delimiter
+      }
+      l.push_back(m_delimiter);
+    }
+    l.append("\r\n");
+    m_sink.write(l);
+  }
+
+ private:
+  void appendConverted(std::string& out, std::string_view utf8) {
+    if (m_converter.passesAsIs(utf8)) {
+      out.append(utf8);
+      return;
+    }
+    m_converter.fromUtf8(utf8, m_converted);
+    out.append(m_converted);
+  }
+
+  bool splits(char c) const {
+    return c == m_delimiter || c == '\r' || c == '\n' || (m_ws && (c == ' ' || c == '\t'));
+  }
+
+  void appendId(const Record& r) {
+    if (!m_settings.alphaNumIds) {
+      appendInt(m_line, static_cast<uint32_t>(r.number));
+      return;
+    }
+    m_id.clear();
+    const std::string_view name = pointName(*pointAt(m_layout, r.index));
+    if (name.empty()) {
+      appendConverted(m_id, m_settings.pointIdPrefix);
+      appendInt(m_id, static_cast<uint32_t>(r.number));
+    } else {
+      appendConverted(m_id, name);
+    }
+    const bool quote = (m_id.empty() && m_ws) || (!m_id.empty() && m_id.front() == '"') ||
+                       std::any_of(m_id.begin(), m_id.end(), [&](char c) { return splits(c); });
+    if (!quote) {
+      m_line.append(m_id);
+      return;
+    }
+    m_line.push_back('"');
+    for (char c : m_id) {
+      if (c == '"') m_line.push_back('"');
+      m_line.push_back(c == '\r' || c == '\n' ? ' ' : c);
+    }
+    m_line.push_back('"');
+  }
+
+  void appendCategory(uint16_t id) {
+    const std::string& name = categoryName(id);
+    if (name.empty()) {
+      if (m_ws) m_line.push_back('0');
+      return;
+    }
+    m_line.append(name);
+  }
+
+  // The name in the output code page with the characters that would split
+  // the column replaced; empty for no category or an id not in the list.
+  const std::string& categoryName(uint16_t id) {
+    auto it = m_names.find(id);
+    if (it != m_names.end()) return it->second;
+    std::string utf8, converted;
+    if (id != 0 && m_categories.nameOf(id, utf8)) appendConverted(converted, utf8);
+    for (char& c : converted)
+      if (splits(c)) c = '_';
+    return m_names.emplace(id, std::move(converted)).first->second;
+  }
+
+  const BlockId m_layout;
+  Sink& m_sink;
+  const TxtWriteSettings& m_settings;
+  TableCategories& m_categories;
+  const bool m_ws;
+  const char m_delimiter;
+  platform::TextConverter m_converter;
+  std::string m_columns;
+  std::string m_line;
+  std::string m_id;
+  std::string m_converted;
+  std::unordered_map<uint16_t, std::string> m_names;
+};
+
+}  // namespace
+
+void writeTxtLayout(BlockId layout, Sink& sink, const TxtWriteSettings& settings, TableCategories& categories,
+                    Ui& ui) {
+  if (!mFolder(layout)) throw makeError(ErrorCode::InvalidBlockId);
+  if (!isValidTxtLayout(settings.layout, false)) throw makeError(ErrorCode::InvalidFormatString);
+
+  std::vector<Record> records;
+  records.reserve(pointCount(layout));
+  uint16_t polygonCategory = 0;
+  walkLayout(
+      layout, LayoutOffsets::Apply,
+      [&](const MPolygon& polygon, uint32_t) { polygonCategory = firstCategory(categoryIds(polygon)); },
+      [&](const WalkedPoint& p) {
+        const uint16_t k = firstCategory(categoryIds(p.record));
+        records.push_back({p.x, p.y, p.z, static_cast<int32_t>(p.record.number), p.index, k, polygonCategory,
+                           k != 0 ? k : polygonCategory});
+      });
+
+  std::sort(records.begin(), records.end(), byPosition);
+  records.erase(std::unique(records.begin(), records.end(), sameRecord), records.end());
+  std::stable_sort(records.begin(), records.end(),
+                   [](const Record& a, const Record& b) { return a.number < b.number; });
+
+  TxtLineWriter writer(layout, sink, settings, categories);
+  const uint32_t total = static_cast<uint32_t>(records.size());
+  ui.beginPhase(100, total);
+  for (uint32_t i = 0; i < total; ++i) {
+    writer.write(records[i]);
+    if (i % kProgressRecords == 0) ui.update(i);
+  }
+  ui.update(total);
+  ui.endPhase();
+}
+
+void writeTxt(BlockId layout, Sink& sink, ConversionContext& context) {
+  const TxtOptions& options = context.options.txt;
+  TxtWriteSettings settings;
+  settings.delimiter = options.outDelimiter;
+  settings.decimal = options.outDecimal;
+  settings.layout = options.outFormat;
+  settings.alphaNumIds = options.inAlphaNumIds;
+  settings.codePage = context.outputCodePage;
+  settings.pointIdPrefix = context.pointIdPrefix;
+  writeTxtLayout(layout, sink, settings, activeTableCategories(), context.ui);
+}
+
+}  // namespace vltrx
