@@ -4,6 +4,8 @@
 
 #include "formats/CsvReader.h"
 #include "formats/CsvWriter.h"
+#include "formats/GsiReader.h"
+#include "formats/GsiWriter.h"
 #include "formats/TxtReader.h"
 #include "formats/TxtWriter.h"
 #include "xml/NativeXmlDriver.h"
@@ -17,7 +19,7 @@ const FormatDriver kDrivers[] = {
     {kFormatEsri, nullptr, nullptr},
     {kFormatCsv, readCsv, writeCsv},
     {kFormatTxt, readTxt, writeTxt},
-    {kFormatGsi, nullptr, nullptr},
+    {kFormatGsi, readGsi, writeGsi},
     {kFormatReb, nullptr, nullptr},
     {kFormatDat, nullptr, nullptr},
     {kFormatSvg, nullptr, nullptr},

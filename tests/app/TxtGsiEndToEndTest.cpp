@@ -122,3 +122,44 @@ TEST_F(TxtGsiEndToEnd, TxtErrors) {
     EXPECT_FALSE(fs::exists(work("o.csv")));
   }
 }
+
+TEST_F(TxtGsiEndToEnd, GsiFieldFileToCsv) {
+  fs::copy_file(fs::path(VLTRX_TEST_DATA) / "gsi" / "gsi8-field.gsi", work("field.gsi"));
+  Result r = run({work("field.gsi").string(), work("field.csv").string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string csv = slurp(work("field.csv"));
+  EXPECT_NE(csv.find("\r\n10001;5.3870;-0.9920;0.1040;;;open;;\r\n"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("\r\n13;12.3456;65.4321;-0.1000;;;open;;\r\n"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("\r\n15;2.0000;3.0000;0.0000;;\"WALL\";open;;\r\n"), std::string::npos) << csv;
+  EXPECT_EQ(csv.find("\r\n17;"), std::string::npos) << csv;  // incomplete polar block
+}
+
+TEST_F(TxtGsiEndToEnd, TxtWithNezLayoutToGsi) {
+  spit(work("points.txt"), "12 200.5 100.25 3.5\n5 201.5 101.25 -1\n");
+  Result r = run({work("points.txt").string(), work("points.gsi").string(), "-format:#NEZ"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(slurp(work("points.gsi")),
+            "*110001+0000000000000005 71....+0000000000000000 81..10+0000000000101250 "
+            "82..10+0000000000201500 83..10-0000000000001000 \r\n"
+            "*110002+0000000000000012 71....+0000000000000000 81..10+0000000000100250 "
+            "82..10+0000000000200500 83..10+0000000000003500 \r\n");
+}
+
+TEST_F(TxtGsiEndToEnd, GsiFolderRunWithWordIndexes) {
+  fs::create_directories(work("in"));
+  fs::copy_file(fs::path(VLTRX_TEST_DATA) / "gsi" / "gsi16-mixed.gsi", work("in/mixed.gsi"));
+  Result r = run({work("in").string(), work("out").string(), "-in:gsi", "-out:txt", "-formatout:#XYZK",
+                  "-alphanum:1", "-wi:code,41"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string txt = slurp(work("out/mixed.txt"));
+  EXPECT_NE(txt.find("w1\t1234.5670\t7654.3210\t1.0000\t\t\r\n"), std::string::npos) << txt;
+  EXPECT_NE(txt.find("w7\t1234.5679\t9876.5432\t1.0000\tTREE\t\r\n"), std::string::npos) << txt;
+}
+
+TEST_F(TxtGsiEndToEnd, GsiToGsiKeepsPointsAndComments) {
+  spit(work("a.gsi"), "*110001+0000000000000042 71....+000000000000WALL 81..10+0000000001234567 "
+                      "82..10-0000000000000500 83..10+0000000000000000 \r\n");
+  Result r = run({work("a.gsi").string(), work("b.gsi").string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(slurp(work("b.gsi")), slurp(work("a.gsi")));
+}
