@@ -41,6 +41,7 @@ namespace {
 constexpr double kNearTolerance = 0.0001;
 constexpr size_t kDataChars = 16;
 constexpr uint32_t kBlockModulus = 10000;
+constexpr uint32_t kUtf8 = 65001;
 // Millimetres below this print as at most 16 digits (the next double
 // below 1e16 is 9999999999999998).
 constexpr double kMillimetreLimit = 1e16;
@@ -102,17 +103,19 @@ class GsiLineWriter {
       } else {
         appendConverted(m_text, name);
       }
-      const std::string_view id = m_text.size() > kDataChars
-                                      ? std::string_view(m_text).substr(m_text.size() - kDataChars)
-                                      : std::string_view(m_text);
-      appendPadded(id);
+      size_t start = m_text.size() > kDataChars ? m_text.size() - kDataChars : 0;
+      while (start < m_text.size() && continuationByte(m_text[start])) ++start;
+      appendPadded(std::string_view(m_text).substr(start));
     } else {
       appendInt(l, r.number, NumberField{.width = 16, .zeroPad = true});
     }
     l.append(" 71....+");
     m_text.clear();
     appendConverted(m_text, pointComment(point));
-    appendPadded(std::string_view(m_text).substr(0, std::min(m_text.size(), kDataChars)));
+    size_t end = std::min(m_text.size(), kDataChars);
+    if (end < m_text.size())
+      while (end > 0 && continuationByte(m_text[end])) --end;
+    appendPadded(std::string_view(m_text).substr(0, end));
     appendCoordinate(" 81..10", r.x, "x");
     appendCoordinate(" 82..10", r.y, "y");
     appendCoordinate(" 83..10", r.z, "z");
@@ -128,6 +131,12 @@ class GsiLineWriter {
     }
     m_converter.fromUtf8(utf8, m_converted);
     out.append(m_converted);
+  }
+
+  // Texts are cut by bytes, as the words are fixed in bytes; in UTF-8 never
+  // inside a character.
+  bool continuationByte(char c) const {
+    return m_converter.codePage() == kUtf8 && (static_cast<unsigned char>(c) & 0xC0) == 0x80;
   }
 
   // Right-aligned in the 16 data characters, "0" on the left.

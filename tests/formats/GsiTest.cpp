@@ -337,6 +337,13 @@ TEST_F(GsiTest, WrittenAlphanumericIds) {
   EXPECT_NE(out.find("*110002+00000000000000P2 71....+"), std::string::npos) << out;
   EXPECT_NE(out.find("*110003+DEFGHIJKLMNOPQRS 71....+"), std::string::npos) << out;
   EXPECT_NE(out.find("*110004+0000000000000102 71....+000000two  lines 81..10"), std::string::npos) << out;
+
+  // In UTF-8 a text is cut by bytes but never inside a character.
+  resetMeasurementStore();
+  layout = layoutOf({{1, 2, 3, 1, "\xC3\xA9" + std::string(15, 'a'), "abcdefghijklmno\xC3\xA9"}});
+  settings.codePage = 65001;
+  EXPECT_NE(write(layout, settings).find("*110001+0" + std::string(15, 'a') + " 71....+0abcdefghijklmno 81..10"),
+            std::string::npos);
 }
 
 TEST_F(GsiTest, NearDuplicatesWrittenOnce) {
