@@ -29,7 +29,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <compare>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,10 +53,12 @@ struct Record {
   uint32_t index;  // in the layout's point array
 };
 
+// NaN after every number, so that the sort stays well-defined.
+bool lessDouble(double a, double b) { return a < b || (std::isnan(b) && !std::isnan(a)); }
 bool byPosition(const Record& a, const Record& b) {
-  if (auto o = std::strong_order(a.x, b.x); o != 0) return o < 0;
-  if (auto o = std::strong_order(a.y, b.y); o != 0) return o < 0;
-  return std::strong_order(a.z, b.z) < 0;
+  if (a.x != b.x) return lessDouble(a.x, b.x);
+  if (a.y != b.y) return lessDouble(a.y, b.y);
+  return lessDouble(a.z, b.z);
 }
 
 bool near(const Record& a, const Record& b) {

@@ -7,6 +7,7 @@ BENCHES=(
   store_bench
   native_xml_bench
   csv_bench
+  txtgsi_bench
 )
 
 for b in "${BENCHES[@]}"; do
