@@ -8,8 +8,8 @@
 // smallest id. It is computed the cheap way: records in id order (a layout
 // read from a file mostly is already; otherwise one sort), then one pass
 // that keeps a record unless an equal one was kept before, found through an
-// open-addressing table of record indexes. 1M points: about 60 ms instead
-// of 800 ms for the two sorts.
+// open-addressing table of record indexes: linear time where the two sorts
+// were n log n.
 //
 // Every field is followed by the delimiter, the last one included. A
 // delimiter inside a category name is written as "_" (the name would
