@@ -6,6 +6,10 @@
 #include "formats/CsvReader.h"
 #include "formats/CsvWriter.h"
 #include "formats/dxf/DxfReader.h"
+#include "formats/GsiReader.h"
+#include "formats/GsiWriter.h"
+#include "formats/TxtReader.h"
+#include "formats/TxtWriter.h"
 #include "xml/NativeXmlDriver.h"
 
 namespace vltrx {
@@ -16,8 +20,8 @@ const FormatDriver kDrivers[] = {
     {kFormatDxf, readDxf, nullptr},
     {kFormatEsri, nullptr, nullptr},
     {kFormatCsv, readCsv, writeCsv},
-    {kFormatTxt, nullptr, nullptr},
-    {kFormatGsi, nullptr, nullptr},
+    {kFormatTxt, readTxt, writeTxt},
+    {kFormatGsi, readGsi, writeGsi},
     {kFormatReb, nullptr, nullptr},
     {kFormatDat, nullptr, nullptr},
     {kFormatSvg, nullptr, nullptr},

@@ -8,6 +8,7 @@ BENCHES=(
   native_xml_bench
   csv_bench
   dxf_bench
+  txtgsi_bench
 )
 
 for b in "${BENCHES[@]}"; do

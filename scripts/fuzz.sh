@@ -11,6 +11,8 @@ seeds_of() {
   case "$1" in
     category_file) echo "tests/data/categories" ;;
     csv_reader) echo "fuzz/corpus/csv tests/data/csv" ;;
+    txt_reader) echo "tests/data/txt" ;;
+    gsi_reader) echo "tests/data/gsi" ;;
     native_xml_reader) echo "fuzz/corpus/native_xml" ;;
     option_file) echo "tests/data/trxopt" ;;
     *) echo "fuzz/corpus/$1" ;;
