@@ -4,6 +4,7 @@
 
 #include "formats/CsvReader.h"
 #include "formats/CsvWriter.h"
+#include "formats/dxf/DxfWriter.h"
 #include "xml/NativeXmlDriver.h"
 
 namespace vltrx {
@@ -11,7 +12,7 @@ namespace {
 
 const FormatDriver kDrivers[] = {
     {kFormatXml, readXml, writeXml},
-    {kFormatDxf, nullptr, nullptr},
+    {kFormatDxf, nullptr, writeDxf},
     {kFormatEsri, nullptr, nullptr},
     {kFormatCsv, readCsv, writeCsv},
     {kFormatTxt, nullptr, nullptr},
