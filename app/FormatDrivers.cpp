@@ -4,6 +4,7 @@
 
 #include "formats/CsvReader.h"
 #include "formats/CsvWriter.h"
+#include "formats/SvgWriter.h"
 #include "formats/dxf/DxfWriter.h"
 #include "xml/NativeXmlDriver.h"
 
@@ -19,7 +20,7 @@ const FormatDriver kDrivers[] = {
     {kFormatGsi, nullptr, nullptr},
     {kFormatReb, nullptr, nullptr},
     {kFormatDat, nullptr, nullptr},
-    {kFormatSvg, nullptr, nullptr},
+    {kFormatSvg, nullptr, writeSvg},
     {kFormatXslt, nullptr, nullptr},
 };
 

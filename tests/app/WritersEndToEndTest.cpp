@@ -133,4 +133,29 @@ TEST_F(WritersEndToEnd, FolderRunsWriteOneDrawingPerLayout) {
   }
 }
 
+TEST_F(WritersEndToEnd, CsvAndNativeXmlToSvg) {
+  const fs::path out = work("points.svg");
+  ASSERT_EQ(run({kData + "/../../samples/site-survey.csv", out.string(), "-pid:2"}), 0) << err;
+  const std::string svg = slurp(out);
+  EXPECT_EQ(tool("xmllint --noout --nonet '" + out.string() + "' 2>&1"), "");
+  EXPECT_NE(svg.find("\t<g id=\"VL_PID\" "), std::string::npos);
+  EXPECT_NE(svg.find("font-size:2.000000mm;"), std::string::npos);
+  EXPECT_NE(svg.find("\t\t\t101\r\n"), std::string::npos);
+
+  const fs::path plan = work("plan.svg");
+  ASSERT_EQ(run({kData + "/dxf-out/plan.xml", plan.string()}), 0) << err;
+  const std::string p = slurp(plan);
+  EXPECT_EQ(tool("xmllint --noout --nonet '" + plan.string() + "' 2>&1"), "");
+  EXPECT_NE(p.find("\t<g id=\"VL_Building\" style=\"stroke:rgb(192, 0, 0);"), std::string::npos);
+  EXPECT_NE(p.find("<use xlink:href=\"#VL_Control_point_PointDef\" x=\"512335.500000\" y=\"5401215.250000\"/>"),
+            std::string::npos);
+
+  const fs::path folder = work("svg/");
+  ASSERT_EQ(run({kData + "/../../samples/site-plan.xml", folder.string(), "-out:svg"}), 0) << err;
+  for (const char* name : {"Lot 12/As-built.svg", "Lot 12/Stakeout.svg"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(tool("xmllint --noout --nonet '" + (folder / name).string() + "' 2>&1"), "");
+  }
+}
+
 }  // namespace
