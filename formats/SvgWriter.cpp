@@ -56,7 +56,7 @@ constexpr uint32_t kSurfaceFixedHeight = 3;
 enum LabelKind : unsigned { kPidLabels = 1, kCoordLabels = 2, kCommentLabels = 4 };
 
 struct Layer {
-  std::string id;
+  std::string id;  // UTF-8, XML name characters only
   uint8_t red = 0, green = 0, blue = 0;
   uint32_t surface = 0;
   double fixedHeight = 0;
@@ -386,10 +386,14 @@ class SvgWriter {
   }
 
   void layer(const Layer& l) {
-    m_b.append("\t<g id=\"").append(l.id).append("\" style=\"stroke:");
+    m_b.append("\t<g id=\"");
+    appendXmlText(m_b, l.id);
+    m_b.append("\" style=\"stroke:");
     rgb(l);
     m_b.append(";stroke-width:0.1%;fill:none\" transform=\"scale(1.0, -1.0)\">\r\n");
-    m_b.append("\t\t<defs>\r\n\t\t\t<circle id=\"").append(l.id).append("_PointDef\" cx=\"0.0\" cy=\"0.0\" r=\"0.5%\" ");
+    m_b.append("\t\t<defs>\r\n\t\t\t<circle id=\"");
+    appendXmlText(m_b, l.id);
+    m_b.append("_PointDef\" cx=\"0.0\" cy=\"0.0\" r=\"0.5%\" ");
     m_b.append("style=\"stroke:black;stroke-width:0;fill:");
     rgb(l);
     m_b.append("\"/>\r\n\t\t</defs>\r\n");
@@ -418,7 +422,9 @@ class SvgWriter {
         const uint32_t n = m_count[polygon];
         for (uint32_t i = m_first[polygon]; i < m_first[polygon] + n; ++i) {
           if (n > 1 && categoryIds(m_points[i]).empty()) continue;
-          m_b.append("\t\t<use xlink:href=\"#").append(l.id).append("_PointDef\" x=\"");
+          m_b.append("\t\t<use xlink:href=\"#");
+          appendXmlText(m_b, l.id);
+          m_b.append("_PointDef\" x=\"");
           f(m_points[i].x + m_dx);
           m_b.append("\" y=\"");
           f(m_points[i].y + m_dy);

@@ -247,7 +247,7 @@ TEST_F(SvgWriterTest, XmllintAndChromiumReadWhatWeWrote) {
   test::Sandbox box;
   addCategory("Building & <Yard>", 1, 192, 0, 0, 1);
   addCategory("Terrain", 2, 0, 160, 0, 2);
-  addCategory("Kerb \"K\"", 3, 0, 0, 255);
+  addCategory("Kerb \"K\" Stra\xC3\x9F" "e", 3, 0, 0, 255);
   polygon({{10, 10, 0, 1}, {30, 10, 0, 2}, {30, 25, 0, 3}, {10, 25, 0, 4}}, true, {1}, "House \xE2\x82\xAC");
   polygon({{0, 0, 0, 5}, {8, 0, 0, 6}, {0, 8, 0, 7}}, true, {2});
   polygon({{0, 30, 0, 10, {}, "Drain <DN 400>"}, {40, 32, 0, 11}}, false, {3});
@@ -257,7 +257,11 @@ TEST_F(SvgWriterTest, XmllintAndChromiumReadWhatWeWrote) {
   options.pid.enabled = options.coord.enabled = options.comment.enabled = options.text.enabled = true;
   options.pid.height = options.coord.height = options.comment.height = options.text.height = 1;
   const fs::path file = box.root() / "plan.svg";
-  std::ofstream(file, std::ios::binary) << write(options);
+  const std::string svg = write(options);
+  std::ofstream(file, std::ios::binary) << svg;
+  // Ids in ISO-8859-1 like every other text, names reduced to name characters.
+  EXPECT_NE(svg.find("<use xlink:href=\"#VL_Kerb__K__Stra\xDF" "e_PointDef\""), std::string::npos);
+  EXPECT_NE(svg.find("<g id=\"VL_Building____Yard_\" "), std::string::npos);
   EXPECT_EQ(runTool("xmllint --noout --nonet '" + file.string() + "' 2>&1"), "");
 
   if (!fs::exists("/usr/bin/chromium")) GTEST_SKIP() << "chromium is not installed: the rendering check is skipped";
