@@ -201,7 +201,8 @@ class SvgWriter {
     Layer l;
     for (char c : label.layer) l.id.push_back(nameChar(static_cast<unsigned char>(c)) ? c : '_');
     if (l.id.empty()) l.id = "VL";
-    if (const CategoryEntry* e = category(builtIn)) l.red = e->colour.red, l.green = e->colour.green, l.blue = e->colour.blue;
+    if (const CategoryEntry* e = category(builtIn))
+      l.red = e->colour.red, l.green = e->colour.green, l.blue = e->colour.blue;
     l.sortId = builtIn;
     l.labels = kind;
     m_layers.push_back(std::move(l));

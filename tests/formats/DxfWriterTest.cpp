@@ -488,7 +488,8 @@ TEST_F(DxfWriterTest, EzdxfAndGdalReadWhatWeWrote) {
   const fs::path file = box.root() / "plan.dxf";
   std::ofstream(file, std::ios::binary) << write(options, settings);
 
-  const std::string ez = runTool("PYTHONIOENCODING=utf-8 /usr/bin/python3 " VLTRX_TEST_DATA "/../formats/check-dxf.py " + file.string());
+  const std::string ez =
+      runTool("PYTHONIOENCODING=utf-8 /usr/bin/python3 " VLTRX_TEST_DATA "/../formats/check-dxf.py " + file.string());
   EXPECT_NE(ez.find("errors 0\n"), std::string::npos) << ez;
   EXPECT_EQ(ez.find("\nerror "), std::string::npos) << ez;
   EXPECT_NE(ez.find("layer VL_Stra\xC3\x9F" "e 251\n"), std::string::npos) << ez;

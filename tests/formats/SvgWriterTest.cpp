@@ -273,7 +273,8 @@ TEST_F(SvgWriterTest, XmllintAndChromiumReadWhatWeWrote) {
       png.string() + "' 'file://" + file.string() + "' >/dev/null 2>&1";
   runTool(command);
   ASSERT_TRUE(fs::exists(png));
-  const std::string pixels = runTool("/usr/bin/python3 " VLTRX_TEST_DATA "/../formats/check-png.py '" + png.string() + "'");
+  const std::string pixels =
+      runTool("/usr/bin/python3 " VLTRX_TEST_DATA "/../formats/check-png.py '" + png.string() + "'");
   unsigned total = 0, drawn = 0, colours = 0;
   ASSERT_EQ(std::sscanf(pixels.c_str(), "pixels %u drawn %u colours %u", &total, &drawn, &colours), 3) << pixels;
   // Not blank, and more than one colour of ours (red outline and fill, green, blue).
