@@ -6,8 +6,10 @@
 #include "formats/CsvReader.h"
 #include "formats/CsvWriter.h"
 #include "formats/dxf/DxfReader.h"
+#include "formats/dxf/DxfWriter.h"
 #include "formats/GsiReader.h"
 #include "formats/GsiWriter.h"
+#include "formats/SvgWriter.h"
 #include "formats/TxtReader.h"
 #include "formats/TxtWriter.h"
 #include "xml/NativeXmlDriver.h"
@@ -17,14 +19,14 @@ namespace {
 
 const FormatDriver kDrivers[] = {
     {kFormatXml, readXml, writeXml},
-    {kFormatDxf, readDxf, nullptr},
+    {kFormatDxf, readDxf, writeDxf},
     {kFormatEsri, nullptr, nullptr},
     {kFormatCsv, readCsv, writeCsv},
     {kFormatTxt, readTxt, writeTxt},
     {kFormatGsi, readGsi, writeGsi},
     {kFormatReb, nullptr, nullptr},
     {kFormatDat, nullptr, nullptr},
-    {kFormatSvg, nullptr, nullptr},
+    {kFormatSvg, nullptr, writeSvg},
     {kFormatXslt, readXslt, writeXslt},
 };
 

@@ -11,6 +11,7 @@ PACKAGES=(
   python3
   python3-ezdxf
   xsltproc gdal-bin libxml2-utils
+  chromium
 )
 if [ "${1:-}" = fuzz ]; then PACKAGES+=(clang libclang-rt-14-dev); fi
 
