@@ -101,6 +101,27 @@ TEST_F(WritersEndToEnd, NativeXmlToDxf) {
   EXPECT_NE(ogr.find("Feature Count: 14\n"), std::string::npos) << ogr;
 }
 
+TEST_F(WritersEndToEnd, DxfWrittenReadsBackThroughOurReader) {
+  const fs::path dxf = work("round.dxf");
+  ASSERT_EQ(run({kData + "/dxf-out/plan.xml", dxf.string()}), 0) << err;
+  const fs::path csv = work("round.csv");
+  ASSERT_EQ(run({dxf.string(), csv.string(), "-nodialog"}), 0) << err;
+  const std::string back = slurp(csv);
+  // Every point of the plan comes back with its coordinates, polygons with
+  // their closure and their category from the layer.
+  for (const char* xyz : {"512340.1180;5401210.4420;312.2150", "512352.6040;5401210.3980;312.1870",
+                          "512352.6510;5401222.9130;312.2400", "512340.1700;5401222.9570;312.2620",
+                          "512330.0000;5401200.0000;311.0000", "512331.0000;5401200.0000;311.0000",
+                          "512330.0000;5401201.0000;311.5000", "512330.0050;5401200.1200;311.9800",
+                          "512345.3170;5401200.5440;311.9620", "512335.5000;5401215.2500;312.4800"}) {
+    SCOPED_TRACE(xyz);
+    EXPECT_NE(back.find(std::string(";") + xyz + ";"), std::string::npos) << back;
+  }
+  EXPECT_NE(back.find(";closed;\"Building\";"), std::string::npos) << back;
+  EXPECT_NE(back.find(";open;\"Building\";"), std::string::npos) << back;
+  EXPECT_NE(back.find("\"Control point\""), std::string::npos) << back;
+}
+
 TEST_F(WritersEndToEnd, CsvToDxfWithTextOptions) {
   const fs::path out = work("survey.dxf");
   ASSERT_EQ(run({kData + "/../../samples/site-survey.csv", out.string(), "-pid:-2,,1", "-coord:0.3,origlayer",
