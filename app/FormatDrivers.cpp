@@ -4,6 +4,8 @@
 
 #include "formats/CsvReader.h"
 #include "formats/CsvWriter.h"
+#include "formats/RebReader.h"
+#include "formats/RebWriter.h"
 #include "xml/NativeXmlDriver.h"
 
 namespace vltrx {
@@ -16,7 +18,7 @@ const FormatDriver kDrivers[] = {
     {kFormatCsv, readCsv, writeCsv},
     {kFormatTxt, nullptr, nullptr},
     {kFormatGsi, nullptr, nullptr},
-    {kFormatReb, nullptr, nullptr},
+    {kFormatReb, readReb, writeReb},
     {kFormatDat, nullptr, nullptr},
     {kFormatSvg, nullptr, nullptr},
     {kFormatXslt, nullptr, nullptr},
