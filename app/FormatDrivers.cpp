@@ -4,6 +4,7 @@
 
 #include "formats/CsvReader.h"
 #include "formats/CsvWriter.h"
+#include "formats/Da11Writer.h"
 #include "formats/RebReader.h"
 #include "formats/RebWriter.h"
 #include "xml/NativeXmlDriver.h"
@@ -19,7 +20,7 @@ const FormatDriver kDrivers[] = {
     {kFormatTxt, nullptr, nullptr},
     {kFormatGsi, nullptr, nullptr},
     {kFormatReb, readReb, writeReb},
-    {kFormatDat, nullptr, nullptr},
+    {kFormatDat, nullptr, writeDa11},
     {kFormatSvg, nullptr, nullptr},
     {kFormatXslt, nullptr, nullptr},
 };

@@ -126,3 +126,23 @@ TEST_F(RebEndToEnd, BadRebFilesEndWithTheirCodeAndLeaveNoOutput) {
     EXPECT_FALSE(fs::exists(work("out.csv")));
   }
 }
+
+TEST_F(RebEndToEnd, LotsToDa11AndItsErrors) {
+  spit(work("lots.csv"), kSiteCsv);
+  ASSERT_EQ(run({"lots.csv", "lots.xml"}).status, 0);
+  Result r = run({"lots.xml", "lots.dat"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  // Shifted to the lower left corner of the layout (the single point).
+  EXPECT_EQ(slurp(work("lots.dat")),
+            "1100000007K                  22           19119  11250  29119  11250 0000B001001\r\n"
+            "1100000007K                  22           29119  21250  19119  21250 0000C001001\r\n"
+            "1100000007K                  22           19119  11250=              0000D001001\r\n"
+            "\r\n");
+
+  spit(work("plain.csv"), "1;1;1;0\r\n2;2;1;0\r\n");
+  ASSERT_EQ(run({"plain.csv", "plain.xml"}).status, 0);
+  Result none = run({"plain.xml", "plain.d11"});
+  EXPECT_EQ(none.status, statusOf(-2204)) << none.err;
+  EXPECT_NE(none.err.find("-2204"), std::string::npos) << none.err;
+  EXPECT_FALSE(fs::exists(work("plain.d11")));
+}
