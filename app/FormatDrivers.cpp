@@ -5,6 +5,7 @@
 #include "formats/CsvReader.h"
 #include "formats/CsvWriter.h"
 #include "formats/Da11Writer.h"
+#include "formats/EsriGridReader.h"
 #include "formats/RebReader.h"
 #include "formats/RebWriter.h"
 #include "xml/NativeXmlDriver.h"
@@ -15,7 +16,7 @@ namespace {
 const FormatDriver kDrivers[] = {
     {kFormatXml, readXml, writeXml},
     {kFormatDxf, nullptr, nullptr},
-    {kFormatEsri, nullptr, nullptr},
+    {kFormatEsri, readEsriGrid, nullptr},
     {kFormatCsv, readCsv, writeCsv},
     {kFormatTxt, nullptr, nullptr},
     {kFormatGsi, nullptr, nullptr},

@@ -146,3 +146,30 @@ TEST_F(RebEndToEnd, LotsToDa11AndItsErrors) {
   EXPECT_NE(none.err.find("-2204"), std::string::npos) << none.err;
   EXPECT_FALSE(fs::exists(work("plain.d11")));
 }
+
+TEST_F(RebEndToEnd, GridToCsvAndGridFolders) {
+  const std::string grid =
+      "NCOLS 2\r\nNROWS 2\r\nXLLCENTER 5\r\nYLLCENTER 5\r\nCELLSIZE 10\r\nNODATA_value -9999\r\n1 -9999\r\n3 nan\r\n";
+  spit(work("dem.asc"), grid);
+  Result r = run({"dem.asc", "dem.csv", "-in:grid"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string csv = slurp(work("dem.csv"));
+  EXPECT_NE(csv.find("0;5.0000;15.0000;1.0000;;;open;;\r\n0;5.0000;5.0000;3.0000;;;open;;\r\n"), std::string::npos)
+      << csv;
+
+  // A folder run with -in:grid takes ".asc" and ".grid" files.
+  spit(work("tiles/a.asc"), grid);
+  spit(work("tiles/b.grid"), grid);
+  spit(work("tiles/c.txt"), grid);
+  Result folder = run({"tiles", "out/", "-in:grid", "-out:csv"});
+  ASSERT_EQ(folder.status, 0) << folder.err;
+  EXPECT_TRUE(fs::exists(work("out/a.csv")));
+  EXPECT_TRUE(fs::exists(work("out/b.csv")));
+  EXPECT_FALSE(fs::exists(work("out/c.csv")));
+
+  spit(work("bad.asc"), "ncols 4\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n");
+  Result bad = run({"bad.asc", "bad.csv", "-in:grid"});
+  EXPECT_EQ(bad.status, statusOf(-2402)) << bad.err;
+  EXPECT_NE(bad.err.find("bad.asc"), std::string::npos) << bad.err;
+  EXPECT_FALSE(fs::exists(work("bad.csv")));
+}
