@@ -251,20 +251,23 @@ class RebFileReader {
         runs.back().end = i + 1;
       }
     }
-    for (uint32_t r = 0; r < runs.size(); ++r) {
-      const LineRecord& head = m_lineRecords[order[runs[r].begin]];
+    // Continuations are linked in the file order of their first records,
+    // always to a run that starts earlier in the file, so no chain loops.
+    std::vector<uint32_t> byFile(runs.size());
+    for (uint32_t r = 0; r < runs.size(); ++r) byFile[r] = r;
+    auto headOf = [&](uint32_t r) -> const LineRecord& { return m_lineRecords[order[runs[r].begin]]; };
+    std::sort(byFile.begin(), byFile.end(), [&](uint32_t a, uint32_t b) { return headOf(a).order < headOf(b).order; });
+    std::vector<uint32_t> rootOf(runs.size()), tailOf(runs.size());
+    for (uint32_t r : byFile) {
+      rootOf[r] = tailOf[r] = r;
+      const LineRecord& head = headOf(r);
       if (head.counter != 0 || head.previous == 0 || head.previous == head.line) continue;
       auto it = runOfLine.find(head.previous);
-      if (it == runOfLine.end()) continue;
-      // Follow to the end of the chain; never link a run into its own chain.
-      uint32_t tail = it->second;
-      bool loop = tail == r;
-      while (!loop && runs[tail].next >= 0) {
-        tail = static_cast<uint32_t>(runs[tail].next);
-        loop = tail == r;
-      }
-      if (loop) continue;
-      runs[tail].next = static_cast<int>(r);
+      if (it == runOfLine.end() || headOf(it->second).order >= head.order) continue;
+      const uint32_t root = rootOf[it->second];
+      runs[tailOf[root]].next = static_cast<int>(r);
+      tailOf[root] = r;
+      rootOf[r] = root;
       runs[r].continuation = true;
     }
 

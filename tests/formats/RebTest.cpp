@@ -325,6 +325,23 @@ TEST_F(RebTest, Errors) {
   }
 }
 
+TEST_F(RebTest, LinesContinuingEachOtherEndWithoutLooping) {
+  // Found by fuzzing: continuation records whose spare lines name each
+  // other as predecessor once made the reader loop for ever.
+  const std::string fixture = (fs::path(VLTRX_TEST_DATA) / "reb" / "fuzz-continuation-loop.reb").string();
+  const int code = failure([&] {
+    LineReader lines{fs::path(fixture)};
+    readRebLines(lines, rootFolder(), "fuzz", "fuzz.reb", RebReadSettings{}, categories, ui);
+  });
+  EXPECT_LE(code, 0);
+  resetMeasurementStore();
+  const std::string pts =
+      "45      1          0         0         0\r\n"
+      "45      2       1000         0         0\r\n";
+  test::LayoutRows rows = rowsOf(read(pts + "49  5  10  1       1\r\n49  6  10  0       2\r\n49  5  10  0       1\r\n"));
+  EXPECT_EQ(rows.points.size(), 3u);
+}
+
 TEST_F(RebTest, AlphanumericIdsNumberedInOrderWithTheTextAsName) {
   const std::string text =
       "45    P.1       1000         0         0\r\n"
