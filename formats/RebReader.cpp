@@ -166,8 +166,10 @@ class RebFileReader {
   }
 
   // A short DA45 record ends the run after the error box, with the code
-  // as exit status.
+  // as exit status. Without dialogs (-nodialog) no box shows it, so it
+  // ends as an error, which is reported on the error stream.
   [[noreturn]] void shortDa45() {
+    if (m_ui.quiet()) fail(ErrorCode::InvalidRebFile2, m_lines.lineNumber());
     std::string message = text(17);
     message.append(" ").append(std::to_string(+ErrorCode::InvalidRebFile2)).append(": ").append(text(116));
     message.append(m_fileName);

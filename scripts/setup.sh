@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   libsqlite3-dev
   python3
+  gdal-bin
 )
 if [ "${1:-}" = fuzz ]; then PACKAGES+=(clang libclang-rt-14-dev); fi
 

@@ -41,9 +41,9 @@ int statusOf(int code) { return code & 0xFF; }
 
 class RebEndToEnd : public ::testing::Test {
  protected:
-  Result run(std::vector<std::string> args) {
+  Result run(std::vector<std::string> args, bool noDialog = true) {
     args.insert(args.begin(), VLTRX_EXE);
-    args.push_back("-nodialog");
+    if (noDialog) args.push_back("-nodialog");
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -123,8 +123,15 @@ TEST_F(RebEndToEnd, BadRebFilesEndWithTheirCodeAndLeaveNoOutput) {
     SCOPED_TRACE(c.file);
     Result r = run({c.file, "out.csv"});
     EXPECT_EQ(r.status, statusOf(c.code)) << r.err;
+    EXPECT_NE(r.err.find("Error " + std::to_string(c.code)), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(c.file), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(work("out.csv")));
   }
+  // With dialogs, a short DA45 record shows its box and ends the run.
+  Result boxed = run({"short45.reb", "out.csv"}, false);
+  EXPECT_EQ(boxed.status, statusOf(-2003));
+  EXPECT_NE(boxed.err.find("Error -2003: "), std::string::npos) << boxed.err;
+  EXPECT_FALSE(fs::exists(work("out.csv")));
 }
 
 TEST_F(RebEndToEnd, LotsToDa11AndItsErrors) {
