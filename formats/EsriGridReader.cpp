@@ -137,6 +137,11 @@ class GridParser {
     throw e;
   }
 
+  // A number beyond the doubles (1e400, inf) is refused with the line.
+  void refuseNonFinite(double v, ErrorCode code) {
+    if (!std::isfinite(v)) fail(code);
+  }
+
   // The next token at or after p on this line; empty at the line end.
   static std::string_view token(const char*& p, const char* end) {
     while (p < end && isBlank(*p)) ++p;
@@ -182,7 +187,8 @@ class GridParser {
       return;
     }
     double v = 0;
-    if (parseNumber(value, v) == 0 || !std::isfinite(v)) fail(ErrorCode::InvalidFileFormat);
+    if (parseNumber(value, v) == 0) fail(ErrorCode::InvalidFileFormat);
+    refuseNonFinite(v, ErrorCode::InvalidFileFormat);
     switch (key) {
       case Key::Xllcorner:
       case Key::Xllcenter:
@@ -226,8 +232,8 @@ class GridParser {
     if (t == m_marker || isNan(t)) return;
     double z = 0;
     // A value that does not read as a number is 0.
-    if (parseNumber(t, z) == 0 && isInfinity(t)) fail(ErrorCode::InvalidFileFormat2);
-    if (!std::isfinite(z)) fail(ErrorCode::InvalidFileFormat2);
+    if (parseNumber(t, z) == 0 && isInfinity(t)) z = INFINITY;
+    refuseNonFinite(z, ErrorCode::InvalidFileFormat2);
     stage(m_x0 + (static_cast<double>(column) + 0.5) * m_cellsize,
           m_y0 + (static_cast<double>(m_nrows - row) - 0.5) * m_cellsize, z);
   }

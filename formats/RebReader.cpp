@@ -137,12 +137,24 @@ class RebFileReader {
   }
 
   // A coordinate field in millimetres as metres. A field without a number
-  // reads as 0; a number beyond the doubles is refused.
+  // reads as 0; a number beyond the doubles, inf or nan is refused.
   double coordinate(std::string_view field) {
     double v = 0;
-    if (parseLeadingDouble(field, v) == 0) return 0;
-    if (!std::isfinite(v)) fail(ErrorCode::InvalidRebFile2, m_lines.lineNumber());
+    if (parseLeadingDouble(field, v) == 0) {
+      std::string_view t = trim(field);
+      if (!t.empty() && (t[0] == '-' || t[0] == '+')) t.remove_prefix(1);
+      std::string word(t.substr(0, 3));
+      for (char& ch : word) ch = static_cast<char>(ch | 0x20);
+      if (word != "inf" && word != "nan") return 0;
+      v = NAN;
+    }
+    refuseNonFinite(v);
     return v / 1000.0;
+  }
+
+  // A coordinate beyond the doubles (1e400) is refused with the line.
+  void refuseNonFinite(double v) {
+    if (!std::isfinite(v)) fail(ErrorCode::InvalidRebFile2, m_lines.lineNumber());
   }
 
   void readRecord(std::string_view line) {

@@ -29,6 +29,7 @@
 #include "platform/CodePage.h"
 #include "ui/Ui.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <string_view>

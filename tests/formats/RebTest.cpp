@@ -298,6 +298,8 @@ TEST_F(RebTest, Errors) {
       {"LineIdWithoutPoint", da30 + "\r\n49  1  10  1       1       9\r\n", -2001, 0},
       {"Da45ShortEndsTheRunAfterTheBox", "45      1          0         0\r\n", -2003, 1},
       {"NonFiniteCoordinate", "45      1      1e400         0         0\r\n", -2003, 0},
+      {"NanCoordinate", "45      1          0       nan         0\r\n", -2003, 0},
+      {"InfCoordinate", "45      1          0         0      -inf\r\n", -2003, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
