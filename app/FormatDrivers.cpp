@@ -5,10 +5,14 @@
 #include "app/PluginDriver.h"
 #include "formats/CsvReader.h"
 #include "formats/CsvWriter.h"
+#include "formats/Da11Writer.h"
 #include "formats/dxf/DxfReader.h"
 #include "formats/dxf/DxfWriter.h"
+#include "formats/EsriGridReader.h"
 #include "formats/GsiReader.h"
 #include "formats/GsiWriter.h"
+#include "formats/RebReader.h"
+#include "formats/RebWriter.h"
 #include "formats/SvgWriter.h"
 #include "formats/TxtReader.h"
 #include "formats/TxtWriter.h"
@@ -20,12 +24,12 @@ namespace {
 const FormatDriver kDrivers[] = {
     {kFormatXml, readXml, writeXml},
     {kFormatDxf, readDxf, writeDxf},
-    {kFormatEsri, nullptr, nullptr},
+    {kFormatEsri, readEsriGrid, nullptr},
     {kFormatCsv, readCsv, writeCsv},
     {kFormatTxt, readTxt, writeTxt},
     {kFormatGsi, readGsi, writeGsi},
-    {kFormatReb, nullptr, nullptr},
-    {kFormatDat, nullptr, nullptr},
+    {kFormatReb, readReb, writeReb},
+    {kFormatDat, nullptr, writeDa11},
     {kFormatSvg, nullptr, writeSvg},
     {kFormatXslt, readXslt, writeXslt},
 };

@@ -52,7 +52,7 @@ const FormatCard kCards[] = {
      .options = [](AllFormatOptions& o) -> FormatOptions& { return o.dxf; },
      .scaleSwapIn = true, .scaleSwapOut = true, .keepsOffsets = true, .toleratesDuplicateIds = true,
      .inKeys = {"DXF_In_", kDxfInNames}, .outKeys = {"DXF_Out_", kDxfOutNames}},
-    {.type = kFormatEsri, .stem = "grid_", .filter = "*.grid;", .descriptionText = 133,
+    {.type = kFormatEsri, .stem = "grid_", .filter = "*.grid;*.asc;", .descriptionText = 133,
      .import = true, .keyPrefix = "ESRI", .helpText = 30,
      .options = [](AllFormatOptions& o) -> FormatOptions& { return o.esri; },
      .inKeys = {"ESRI_In_"}},
