@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job on the shipped samples: survey points from a spreadsheet table
-# to the native XML format and back, a native XML plan to a folder, and a
-# drawing to a table.
+# to the native XML format and back, a native XML plan to a folder, a drawing
+# to a table, and the survey to the field and drawing formats (GSI, REB,
+# DXF, SVG).
 # Runs with its own settings and category folders below the build tree, so
 # the demo never changes the settings of the user who runs it.
 set -euo pipefail
@@ -23,6 +24,10 @@ run "$root/samples/site-survey.csv" "$demo/out/site-survey.xml" -nodialog
 run "$demo/out/site-survey.xml" "$demo/out/site-survey-back.csv" -out:csv -nodialog
 run "$root/samples/site-plan.xml" "$demo/out/site-plan/" -out:csv -nodialog
 run "$root/samples/site-plan.dxf" "$demo/out/site-plan-dxf.csv" -in:dxf -out:csv -nodialog
+run "$root/samples/site-survey.csv" "$demo/out/site-survey.gsi" -nodialog
+run "$root/samples/site-survey.csv" "$demo/out/site-survey.reb" -out:da45,da49 -nodialog
+run "$demo/out/site-survey.xml" "$demo/out/site-survey.dxf" -pid:0.5 -nodialog
+run "$demo/out/site-survey.xml" "$demo/out/site-survey.svg" -pid:0.5 -nodialog
 
 echo
 echo "Output written to $demo/out:"
