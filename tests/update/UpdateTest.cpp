@@ -317,6 +317,35 @@ TEST_F(UpdateCheckTest, DestroyingTheCheckerEndsARunningCheck) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
 }
 
+// The command line: the progress lines on stdout, exit 0 when the service
+// answered, the low byte of -2 when it cannot be reached.
+TEST_F(UpdateCheckTest, CommandLineCheckPrintsTheProgressLines) {
+  ReferenceService service(m_box.root(), {"--program", "vltrx=3500"});
+  auto run = [&](int* status) {
+    std::string command = std::string(VLTRX_EXE) + " -checkupdate -lang:en 2>&1";
+    FILE* p = popen(command.c_str(), "r");
+    std::string out;
+    char buf[512];
+    while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    *status = WEXITSTATUS(pclose(p));
+    return out;
+  };
+  useService(service.url());
+  int status = -1;
+  std::string out = run(&status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(out.find("Looking for update of vltrx...\n     New version 3.500 available\nvltrx Update\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("/download?lang=en&curver=3400&newver=3500&prog=vltrx"), std::string::npos) << out;
+
+  useService("http://127.0.0.1:" + std::to_string(closedPort()) + "/versions.xml");
+  out = run(&status);
+  EXPECT_EQ(status, 254);
+  EXPECT_NE(out.find("Unable to search for updates since the Update Server is not available."), std::string::npos)
+      << out;
+}
+
 TEST(UpdateTable, HoldsAtMostNinePrograms) {
   UpdateChecker checker;
   for (int i = 0; i < 9; ++i) EXPECT_TRUE(checker.registerProgram(vltrxEntry(i)));
