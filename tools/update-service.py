@@ -20,17 +20,20 @@ Usage:
   update-service.py [--host 127.0.0.1] [--port 8080] [--port-file FILE]
                     [--versions FILE | --program ID=VERSION ...]
                     [--download-url URL] [--padding BYTES]
+                    [--tls-cert FILE --tls-key FILE]
 
 --port 0 picks a free port; --port-file receives the port once the service
 listens (tests start it that way). --padding puts that many bytes of
 comment lines before the <VerInfo> lines (to test readers that cut a long
-reply).
+reply). With --tls-cert and --tls-key it serves HTTPS with that
+certificate (PEM) instead of HTTP.
 """
 
 import argparse
 import html
 import http.server
 import pathlib
+import ssl
 import sys
 import urllib.parse
 
@@ -109,10 +112,16 @@ def main():
                         help="a <VerInfo> line, when --versions is not given (repeatable)")
     parser.add_argument("--download-url")
     parser.add_argument("--padding", type=int, default=0)
+    parser.add_argument("--tls-cert")
+    parser.add_argument("--tls-key")
     args = parser.parse_args()
 
     server = http.server.ThreadingHTTPServer((args.host, args.port), Handler)
     server.args = args
+    if args.tls_cert:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(args.tls_cert, args.tls_key)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     if args.port_file:
         tmp = pathlib.Path(args.port_file + ".tmp")
         tmp.write_text("%d\n" % server.server_address[1])

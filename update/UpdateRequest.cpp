@@ -157,6 +157,7 @@ ServiceSettings readServiceSettings() {
   std::string text;
   if (maker.readString("UpdateServiceUrl", text, "") && !text.empty()) s.versionsUrl = text;
   if (maker.readString("UpdateDownloadUrl", text, "") && !text.empty()) s.downloadUrl = text;
+  if (maker.readString("UpdateCaFile", text, "")) s.caFile = text;
   uint32_t seconds = 0;
   if (maker.readDword("UpdateConnectTimeout", seconds, 0) && seconds > 0 && seconds <= kMaxTimeoutSeconds)
     s.connectTimeoutSeconds = seconds;
@@ -322,6 +323,8 @@ int fetch(const std::string& url, const ServiceSettings& settings, std::string& 
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 3L);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  // An organisation's service may carry a certificate of its own CA.
+  if (!settings.caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, settings.caFile.c_str());
   curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);  // worker thread: no SIGALRM for resolver time-outs
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(settings.connectTimeoutSeconds));

@@ -31,6 +31,7 @@ struct ServiceSettings {
   std::string downloadUrl = "https://update.kestrava.com/vltrx/download";      // "UpdateDownloadUrl"
   uint32_t connectTimeoutSeconds = 10;  // "UpdateConnectTimeout"
   uint32_t timeoutSeconds = 30;         // "UpdateTimeout": the whole request
+  std::string caFile;  // "UpdateCaFile": certificates (PEM) trusted instead of the system's, "" = the system's
 };
 
 /// The settings in force; missing or unusable values keep the defaults

@@ -67,6 +67,7 @@ class ReferenceService {
   }
   int port() const { return m_port; }
   std::string url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/versions.xml"; }
+  std::string httpsUrl() const { return "https://127.0.0.1:" + std::to_string(m_port) + "/versions.xml"; }
   std::string log() const { return readAll(m_log); }
 
  private:
@@ -281,6 +282,29 @@ TEST_F(UpdateCheckTest, HttpErrorAndMissingServiceGiveServiceUnreachable) {
     Recorder r;
     check(checker, r, false);
     EXPECT_EQ(r.results, std::vector<int>{kServiceUnreachable});
+  }
+}
+
+// HTTPS checks the certificate: the service's own certificate is refused
+// until the settings name it as trusted.
+TEST_F(UpdateCheckTest, HttpsVerifiesTheCertificate) {
+  const std::string data = VLTRX_TEST_DATA "/update/";
+  ReferenceService service(m_box.root(), {"--program", "vltrx=3500", "--tls-cert", data + "service-cert.pem",
+                                          "--tls-key", data + "service-key.pem"});
+  ASSERT_GT(service.port(), 0);
+  useService(service.httpsUrl());
+  for (bool trusted : {false, true}) {
+    SCOPED_TRACE(trusted);
+    if (trusted) {
+      SettingsKey maker;
+      ASSERT_TRUE(maker.create(kMakerKeyPath));
+      ASSERT_TRUE(maker.writeString("UpdateCaFile", data + "service-cert.pem"));
+    }
+    UpdateChecker checker;
+    ASSERT_TRUE(checker.registerProgram(vltrxEntry()));
+    Recorder r;
+    check(checker, r, false);
+    EXPECT_EQ(r.results, std::vector<int>{trusted ? 3500 : kServiceUnreachable});
   }
 }
 
