@@ -73,8 +73,7 @@ std::string answerOffer(const UpdateOffer& offer, bool visit, bool dontRemind) {
 
 UpdateChecker::~UpdateChecker() {
   m_abort = true;
-  std::lock_guard lock(m_mutex);
-  if (m_thread.joinable()) m_thread.join();
+  wait();
 }
 
 bool UpdateChecker::registerProgram(const ProgramEntry& entry) {
@@ -98,14 +97,18 @@ std::string UpdateChecker::progressTitle() const {
 bool UpdateChecker::start(bool withProgress, UpdateCallback callback) {
   bool expected = false;
   if (!m_running.compare_exchange_strong(expected, true)) return false;
-  std::lock_guard lock(m_mutex);
+  std::lock_guard threadLock(m_threadMutex);
   // The previous worker has finished (the flag was clear): collect it.
   if (m_thread.joinable()) m_thread.join();
   initHttp();
   m_abort = false;
   try {
     // The worker gets its own copy: the caller may change the table at once.
-    std::vector<ProgramEntry> copy = m_programs;
+    std::vector<ProgramEntry> copy;
+    {
+      std::lock_guard lock(m_mutex);
+      copy = m_programs;
+    }
     m_thread = std::thread(&UpdateChecker::run, this, std::move(copy), withProgress, std::move(callback));
   } catch (const std::system_error&) {
     m_running = false;
@@ -118,11 +121,13 @@ bool UpdateChecker::start(bool withProgress, UpdateCallback callback) {
 }
 
 void UpdateChecker::wait() {
-  std::lock_guard lock(m_mutex);
+  if (m_worker.load() == std::this_thread::get_id()) return;
+  std::lock_guard lock(m_threadMutex);
   if (m_thread.joinable()) m_thread.join();
 }
 
 void UpdateChecker::run(std::vector<ProgramEntry> programs, bool withProgress, UpdateCallback callback) {
+  m_worker = std::this_thread::get_id();
   UpdateEvent finished;
   finished.kind = UpdateEvent::Kind::Finished;
   // A failing callback or store must not take the program down with it: a
@@ -168,6 +173,7 @@ void UpdateChecker::run(std::vector<ProgramEntry> programs, bool withProgress, U
   }
   // Cleared last, so a start from inside the callback is refused rather
   // than waiting for this very thread.
+  m_worker = std::thread::id();
   m_running = false;
 }
 

@@ -78,7 +78,8 @@ class UpdateChecker {
   bool checkWithProgress(UpdateCallback callback);
   /// True while a check is running.
   bool running() const { return m_running.load(); }
-  /// Waits until the running check has finished (its callback included).
+  /// Waits until the running check has finished (its callback included);
+  /// from inside the callback it returns at once.
   void wait();
   /// The title of the progress list in the language of the first program.
   std::string progressTitle() const;
@@ -87,11 +88,15 @@ class UpdateChecker {
   bool start(bool withProgress, UpdateCallback callback);
   void run(std::vector<ProgramEntry> programs, bool withProgress, UpdateCallback callback);
 
-  mutable std::mutex m_mutex;  // guards m_programs and m_thread
+  // Two locks, so that a callback may register programs while the caller
+  // waits for the worker.
+  mutable std::mutex m_mutex;  // guards m_programs
   std::vector<ProgramEntry> m_programs;
+  std::mutex m_threadMutex;  // guards m_thread
   std::thread m_thread;
   std::atomic<bool> m_running{false};
   std::atomic<bool> m_abort{false};
+  std::atomic<std::thread::id> m_worker{};  // the worker's id while it runs
 };
 
 /// The process-wide checker the front end registers its programs with.

@@ -190,13 +190,17 @@ TEST_F(UpdateCheckTest, NewerVersionIsOfferedWithTheSpecifiedQuery) {
 }
 
 TEST_F(UpdateCheckTest, SameOlderOrOtherProgramGivesNoNewVersion) {
-  struct Case {
-    const char* program;
-  } cases[] = {{"vltrx=3400"}, {"vltrx=3000"}, {"vltrx2=9000"}, {"Vltrx=9000"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.program);
-    ReferenceService service(m_box.root(), {"--program", c.program});
-    useService(service.url());
+  // One service; its --versions document is read again for every request.
+  const fs::path document = m_box.root() / "versions.xml";
+  std::ofstream(document) << "";
+  ReferenceService service(m_box.root(), {"--versions", document.string()});
+  useService(service.url());
+  const char* cases[] = {"<VerInfo Id=\"vltrx\" Version=\"3400\"/>", "<VerInfo Id=\"vltrx\" Version=\"3000\"/>",
+                         "<VerInfo Id=\"vltrx2\" Version=\"9000\"/>", "<VerInfo Id=\"Vltrx\" Version=\"9000\"/>",
+                         "<Versions/>"};
+  for (const char* c : cases) {
+    SCOPED_TRACE(c);
+    std::ofstream(document, std::ios::trunc) << "<Versions>\r\n" << c << "\r\n</Versions>\r\n";
     UpdateChecker checker;
     ASSERT_TRUE(checker.registerProgram(vltrxEntry()));
     Recorder r;
@@ -326,6 +330,22 @@ TEST_F(UpdateCheckTest, StalledServerTimesOutAndSecondStartIsRefused) {
   EXPECT_EQ(r.results, std::vector<int>{kServiceUnreachable});
   EXPECT_GE(took, 1900ms);
   EXPECT_LT(took, 6s);
+}
+
+// A callback may use the checker: register, wait (returns at once) and
+// start (refused while its own check runs); nothing deadlocks.
+TEST_F(UpdateCheckTest, CallbackMayUseTheChecker) {
+  useService("http://127.0.0.1:" + std::to_string(closedPort()) + "/versions.xml");
+  UpdateChecker checker;
+  ASSERT_TRUE(checker.registerProgram(vltrxEntry()));
+  std::vector<bool> restarted;
+  ASSERT_TRUE(checker.checkWithProgress([&](const UpdateEvent&) {
+    checker.registerProgram(vltrxEntry());
+    checker.wait();
+    restarted.push_back(checker.checkInBackground(nullptr));
+  }));
+  checker.wait();
+  EXPECT_EQ(restarted, (std::vector<bool>{false, false, false}));  // two lines, then Finished
 }
 
 TEST_F(UpdateCheckTest, DestroyingTheCheckerEndsARunningCheck) {
