@@ -608,6 +608,8 @@ void prescanArguments(const std::vector<std::string>& args, ConversionJob& job) 
       job.loadSavedSettings = false;
     } else if (startsWith(a, "-version")) {
       job.versionQuery = true;
+    } else if (a == "-checkupdate") {
+      job.updateCheck = true;
     } else if (startsWith(a, "-gui")) {
       job.guiRequested = true;
     } else if (startsWith(a, "-nodialog")) {

@@ -68,6 +68,7 @@ struct ConversionJob {
   bool loadSavedSettings = true;
   std::string defaultFormatName;  // -default:<name>
   bool versionQuery = false;
+  bool updateCheck = false;  // -checkupdate
   bool guiRequested = false;
 
   /// Text the action prints (help, usage); set together with a positive

@@ -3,6 +3,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Driver.h"
+#include "app/UpdateCommand.h"
 #include "core/CError.h"
 #include "core/MessageTable.h"
 #include "framework/AllFormatOptions.h"
@@ -145,6 +146,7 @@ int runProgram(const std::vector<std::string>& args, Ui& ui) {
       printOut(std::string("vltrx ") + kVersionText);
       return kProgramVersion;
     }
+    if (job.updateCheck) return runUpdateCheck(stdout);
     if (args.size() < 2) {
       printOut(usageText());
       return 1;

@@ -15,12 +15,13 @@ import re
 import sys
 
 # Lowest first. gui/ (the Qt front end) comes above the command line.
-LAYERS = ["platform", "core", "ui", "framework", "xml", "formats", "app", "gui"]
+LAYERS = ["platform", "core", "ui", "framework", "update", "xml", "formats", "app", "gui"]
 LIBRARIES = {
     "vltrx_platform": "platform",
     "vltrx_core": "core",
     "vltrx_ui": "ui",
     "vltrx_framework": "framework",
+    "vltrx_update": "update",
     "vltrx_xml": "xml",
     "vltrx_formats": "formats",
     "vltrx_cli": "app",

@@ -8,6 +8,7 @@ PACKAGES=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev libgmock-dev
   libsqlite3-dev
+  libcurl4-openssl-dev ca-certificates
   python3
   python3-ezdxf
   xsltproc gdal-bin libxml2-utils
