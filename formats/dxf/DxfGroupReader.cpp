@@ -248,6 +248,11 @@ void DxfGroupReader::releaseConsumed() {
   m_released = upTo;
 }
 
+void DxfGroupReader::releaseInput() {
+  if (!m_map) return;
+  ::madvise(m_map, m_size, MADV_DONTNEED);
+}
+
 int DxfGroupReader::readBinaryPair() {
   // A binary drawing that is cut or holds a pair of no known type cannot be
   // read on: -2312 with the place.
