@@ -16,6 +16,9 @@ namespace vltrx {
 
 namespace {
 
+// Point capacity a refilled staged polygon keeps.
+constexpr size_t kKeptPointCapacity = 64;
+
 bool hasFraction(double v) { return std::fabs(v - std::trunc(v)) > LayoutBuilder::kFractionLimit; }
 
 }  // namespace
@@ -31,11 +34,21 @@ LayoutBuilder::~LayoutBuilder() = default;
 
 StagedPolygon& LayoutBuilder::startPolygon() {
   if (m_staged >= kCommitBatchPoints) commitStaged();
-  return m_plan.polygons.emplace_back();
+  if (m_used == m_plan.polygons.size()) m_plan.polygons.emplace_back();
+  StagedPolygon& polygon = m_plan.polygons[m_used++];
+  polygon.categories.clear();
+  polygon.comment.clear();
+  // A long polygon's memory is not kept for the short ones after it.
+  if (polygon.points.capacity() > kKeptPointCapacity)
+    std::vector<StagedPoint>().swap(polygon.points);
+  else
+    polygon.points.clear();
+  polygon.closed = false;
+  return polygon;
 }
 
 StagedPoint& LayoutBuilder::addPoint(double x, double y, double z) {
-  StagedPolygon& polygon = m_plan.polygons.back();
+  StagedPolygon& polygon = m_plan.polygons[m_used - 1];
   // A polygon record counts its points in 16 bits; fail before staging more
   // of a polygon that can never be stored.
   if (polygon.points.size() > kMaxPolygonPoints) throw makeError(ErrorCode::StorageExceeded);
@@ -53,8 +66,8 @@ StagedPoint& LayoutBuilder::addPoint(double x, double y, double z) {
 }
 
 void LayoutBuilder::commitStaged() {
-  if (!m_plan.polygons.empty()) commitStagedPlan(m_layout, m_plan);
-  m_plan.polygons.clear();
+  if (m_used > 0) commitStagedPolygons(m_layout, std::span<const StagedPolygon>(m_plan.polygons.data(), m_used));
+  m_used = 0;
   m_staged = 0;
 }
 

@@ -47,9 +47,9 @@ class LayoutBuilder {
   BlockId layout() const { return m_layout; }
 
   /// True once a polygon has been started.
-  bool hasPolygon() const { return !m_plan.polygons.empty(); }
+  bool hasPolygon() const { return m_used > 0; }
   /// The polygon being filled (hasPolygon() must be true).
-  StagedPolygon& polygon() { return m_plan.polygons.back(); }
+  StagedPolygon& polygon() { return m_plan.polygons[m_used - 1]; }
 
   /// Starts a new, empty polygon after the current one, which is finished as
   /// it stands. When a batch of points is staged, the staged polygons are
@@ -80,7 +80,11 @@ class LayoutBuilder {
 
   BlockId m_layout = 0;
   LayoutGuard m_guard;
+  // Polygons of committed batches are kept and refilled (their point
+  // vectors keep their memory): a table of single points would otherwise
+  // allocate and free one vector per point. m_used of them are staged.
   StagedPlan m_plan;
+  size_t m_used = 0;
   size_t m_staged = 0;
   uint64_t m_points = 0;
   uint64_t m_fractionalPoints = 0;

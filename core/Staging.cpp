@@ -23,11 +23,13 @@ int fillPoint(MPoint& record, const StagedPoint& staged) {
 
 }  // namespace
 
-void commitStagedPlan(BlockId layout, const StagedPlan& plan) {
+void commitStagedPlan(BlockId layout, const StagedPlan& plan) { commitStagedPolygons(layout, plan.polygons); }
+
+void commitStagedPolygons(BlockId layout, std::span<const StagedPolygon> staged) {
   if (!mFolder(layout)) throw makeError(ErrorCode::InvalidBlockId);
   uint64_t totalPoints = 0;
   uint32_t totalPolygons = 0;
-  for (const StagedPolygon& polygon : plan.polygons) {
+  for (const StagedPolygon& polygon : staged) {
     if (polygon.points.empty()) continue;
     // The point count of a polygon record is an i16.
     if (polygon.points.size() > kMaxPolygonPoints) throw makeError(ErrorCode::StorageExceeded);
@@ -54,7 +56,7 @@ void commitStagedPlan(BlockId layout, const StagedPlan& plan) {
   MPolygon* pgs = polygons(layout) + firstPolygon;
   uint32_t pointIndex = 0;
   uint32_t polygonIndex = 0;
-  for (const StagedPolygon& polygon : plan.polygons) {
+  for (const StagedPolygon& polygon : staged) {
     if (polygon.points.empty()) continue;
     const uint32_t polygonStart = pointIndex;
     for (const StagedPoint& staged : polygon.points) {

@@ -6,6 +6,7 @@
 #include "core/Layout.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,8 @@ struct StagedPlan {
 /// than 32767 points, -613 for an unknown layout. What was stored before the
 /// failing polygon stays; the caller deletes the half-built layout.
 void commitStagedPlan(BlockId layout, const StagedPlan& plan);
+/// The same for a run of staged polygons.
+void commitStagedPolygons(BlockId layout, std::span<const StagedPolygon> polygons);
 
 /// Creates a layout named name (UTF-8) below parent at its sorted place.
 /// Throws CError -2102 with the name as detail when a layout of that name

@@ -38,6 +38,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <sys/mman.h>
 #include <unordered_map>
 #include <vector>
 
@@ -90,13 +91,26 @@ uint64_t hashOf(const Record& r) {
   return h ^ (h >> 29);
 }
 
+// Asks for the pages of a large table to be huge pages: the records of 1 M
+// points (40 MB) and the duplicate table took 12 000 faults of 4 KiB, more
+// system time than the rest of the write.
+void adviseHugePages(const void* data, size_t bytes) {
+  constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHuge - 1);
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // only a hint
+}
+
 // Keeps the first of every group of equal records (records in id order:
 // the one with the smallest id), in order.
 void dropExactDuplicates(std::vector<Record>& records) {
   size_t slots = 16;
   while (slots < records.size() * 2) slots *= 2;
   constexpr uint32_t kEmpty = UINT32_MAX;
-  std::vector<uint32_t> table(slots, kEmpty);
+  std::vector<uint32_t> table;
+  table.reserve(slots);
+  adviseHugePages(table.data(), slots * sizeof(uint32_t));
+  table.assign(slots, kEmpty);
   size_t kept = 0;
   for (size_t i = 0; i < records.size(); ++i) {
     const Record r = records[i];
@@ -238,6 +252,7 @@ void writeTxtLayout(BlockId layout, Sink& sink, const TxtWriteSettings& settings
 
   std::vector<Record> records;
   records.reserve(pointCount(layout));
+  adviseHugePages(records.data(), records.capacity() * sizeof(Record));
   uint16_t polygonCategory = 0;
   walkLayout(
       layout, LayoutOffsets::Apply,

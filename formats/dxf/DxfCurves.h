@@ -14,6 +14,9 @@ struct DxfVec {
   double x = 0, y = 0, z = 0;
 };
 
+/// Tables from this size on are aligned to it and backed by huge pages.
+inline constexpr size_t kDxfHugePage = size_t(2) << 20;
+
 /// Page-aligned memory of bytes (throws std::bad_alloc), and its release.
 void* dxfAllocatePages(size_t bytes);
 void dxfFreePages(void* p, size_t bytes);

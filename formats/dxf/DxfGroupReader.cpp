@@ -97,6 +97,20 @@ bool parseInt(std::string_view s, int& value) {
   return true;
 }
 
+// The common form of a code line, blanks and up to nine digits ("  10"):
+// the value parseInt gives, without its general path. False for any other
+// form, which parseInt then reads.
+bool parseGroupCode(std::string_view s, int& value) {
+  size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  const size_t first = i;
+  int v = 0;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - first < 9) v = v * 10 + (s[i++] - '0');
+  if (i == first || (i < s.size() && s[i] >= '0' && s[i] <= '9')) return false;
+  value = v;
+  return true;
+}
+
 // "%lf" without its infinities and NaN: a coordinate of "1e999" or "nan"
 // would poison every computation after it, so it counts as no number.
 bool parseDouble(std::string_view s, double& value) {
@@ -248,6 +262,11 @@ void DxfGroupReader::releaseConsumed() {
   m_released = upTo;
 }
 
+void DxfGroupReader::releaseInput() {
+  if (!m_map) return;
+  ::madvise(m_map, m_size, MADV_DONTNEED);
+}
+
 int DxfGroupReader::readBinaryPair() {
   // A binary drawing that is cut or holds a pair of no known type cannot be
   // read on: -2312 with the place.
@@ -337,7 +356,7 @@ int DxfGroupReader::ReadCode() {
   std::string_view codeLine;
   if (!nextLine(codeLine)) fail(ErrorCode::DxfUnexpectedEnd);
   int code = 0;
-  if (!parseInt(codeLine, code)) fail(ErrorCode::DxfNumericExpected);
+  if (!parseGroupCode(codeLine, code) && !parseInt(codeLine, code)) fail(ErrorCode::DxfNumericExpected);
   std::string_view value;
   if (!nextLine(value)) fail(ErrorCode::DxfUnexpectedEnd);
   size_t n = value.size();

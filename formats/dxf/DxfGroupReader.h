@@ -32,6 +32,9 @@ class DxfGroupReader {
   int ReadCode();
   /// Reads pairs until one with group code 0 (which is current afterwards).
   void SkipToEntityStart();
+  /// Hands the pages of a mapped file read so far back to the system; views
+  /// stay valid (the pages are read again should they be used).
+  void releaseInput();
   /// The next ReadCode returns the current pair again.
   void PushBack() { m_pushedBack = true; }
 

@@ -238,6 +238,10 @@ class EndJoiner {
 
   void run() {
     auto& polys = m_data.polygons;
+    size_t ends = 0;
+    for (const DxfStagedPolygon& p : polys) ends += joinable(p) ? 2 : 0;
+    if (ends < 4) return;
+    m_keys.reserve(ends);  // one table, not a doubling series of copies
     for (uint32_t i = 0; i < polys.size(); ++i) {
       if (!joinable(polys[i])) continue;
       const DxfStagedPolygon& p = polys[i];
@@ -361,9 +365,10 @@ class EndJoiner {
 
   tDXFData& m_data;
   double m_eps;
-  std::vector<Key> m_keys;
-  std::vector<uint32_t> m_owner;
-  std::vector<uint32_t> m_place;  // key index of every polygon's current ends
+  // Page-backed like the point table: 1 M entities give 2.3 M keys (74 MB).
+  std::vector<Key, DxfPageAllocator<Key>> m_keys;
+  std::vector<uint32_t, DxfPageAllocator<uint32_t>> m_owner;
+  std::vector<uint32_t, DxfPageAllocator<uint32_t>> m_place;  // key index of every polygon's current ends
 };
 
 }  // namespace
@@ -467,7 +472,10 @@ BlockId commitDxfPlan(BlockId parent, std::string_view name, tDXFData& data, boo
       const DxfStagedPolygon& p = data.polygons[i];
       firstNeeded[i] = p.removed || p.count == 0 ? firstNeeded[i + 1] : std::min(firstNeeded[i + 1], p.first);
     }
-    size_t released = 0;
+    // Released in whole huge pages of the table (it is 2 MiB aligned), so
+    // no page is split and none is left behind between two batches.
+    char* const table = reinterpret_cast<char*>(data.points.data());
+    size_t released = 0;  // bytes
     StagedPlan plan;
     size_t staged = 0;
     size_t next = 0;  // the polygon after the last one staged
@@ -475,9 +483,9 @@ BlockId commitDxfPlan(BlockId parent, std::string_view name, tDXFData& data, boo
       if (!plan.polygons.empty()) commitStagedPlan(layout, plan);
       plan.polygons.clear();
       staged = 0;
-      const size_t upTo = firstNeeded[next];
+      const size_t upTo = firstNeeded[next] * sizeof(DxfVec) / kDxfHugePage * kDxfHugePage;
       if (upTo > released) {
-        dxfReleasePages(data.points.data() + released, (upTo - released) * sizeof(DxfVec));
+        dxfReleasePages(table + released, upTo - released);
         released = upTo;
       }
     };
@@ -539,6 +547,8 @@ BlockId readDxfInput(DxfGroupReader& reader, BlockId parent, std::string_view na
   const uint32_t total = static_cast<uint32_t>(std::min<uint64_t>(kib, UINT32_MAX));
   ui.beginPhase(100, total);
   readDxfSections(reader, data, settings, ui);
+  // The drawing's pages are not read again: gone before the store grows.
+  reader.releaseInput();
   ui.update(total);
   if (data.polygons.empty() && data.layerSkipped) {
     ui.endPhase();
