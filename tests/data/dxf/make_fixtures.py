@@ -185,6 +185,36 @@ def site_plan():
     doc.saveas("../../../samples/site-plan.dxf")
 
 
+def blocks():
+    """Blocks in blocks, base points, scales, rotations, a mirrored extrusion,
+    layer "0" contents, attributes and texts for the point ids."""
+    doc = ezdxf.new("R2010")
+    pt = doc.blocks.new("PT", base_point=(1, 1, 0))
+    pt.add_point((1, 1, 0), dxfattribs={"layer": "0"})
+    pt.add_line((1, 1, 0), (2, 1, 0.5), dxfattribs={"layer": "0"})
+    pt.add_text("7", dxfattribs={"layer": "0", "insert": (1.2, 1.2)})
+    pt.add_attdef("PNR", (1.5, 1.5), dxfattribs={"layer": "0"})
+    tree = doc.blocks.new("TREE", base_point=(0, 0, 0))
+    tree.add_point((0, 0, 0), dxfattribs={"layer": "VL_TREES"})
+    tree.add_line((0, 0, 0), (0, 2, 0), dxfattribs={"layer": "0"})
+    tree.add_blockref("PT", (5, 0, 0), dxfattribs={"xscale": 2, "yscale": 2, "rotation": 90, "layer": "VL_NESTED"})
+    tree.add_blockref("PT", (0, 5, 0), dxfattribs={"layer": "0"})
+    msp = doc.modelspace()
+    a = msp.add_blockref("PT", (100, 200, 5), dxfattribs={"layer": "VL_PIPES"})
+    a.add_attrib("PNR", "17", (100.5, 200.5))
+    b = msp.add_blockref("PT", (110, 200, 0), dxfattribs={"layer": "VL_PIPES", "xscale": 2, "yscale": 3,
+                                                           "rotation": 30})
+    b.add_attrib("PNR", "18", (110.5, 200.5))
+    msp.add_blockref("TREE", (300, 300, 0), dxfattribs={"layer": "VL_GREEN", "rotation": 45, "xscale": 0.5,
+                                                         "yscale": 0.5, "zscale": 0.5})
+    msp.add_blockref("TREE", (400, 400, 2), dxfattribs={"layer": "VL_GREEN", "extrusion": (0, 0, -1),
+                                                         "rotation": 10})
+    msp.add_blockref("TREE", (500, 500, 0), dxfattribs={"layer": "OTHER"})
+    msp.add_blockref("NOT_DEFINED", (600, 600, 0), dxfattribs={"layer": "VL_PIPES"})
+    msp.add_point((100, 200, 5), dxfattribs={"layer": "VL_POINTS"})
+    doc.saveas("blocks.dxf")
+
+
 if __name__ == "__main__":
     import sys
     if len(sys.argv) > 1:  # only the named drawings, e.g. "binary"
@@ -200,3 +230,4 @@ if __name__ == "__main__":
     quirks_r12()
     site_plan()
     binary()
+    blocks()
