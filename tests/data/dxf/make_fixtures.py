@@ -215,6 +215,36 @@ def blocks():
     doc.saveas("blocks.dxf")
 
 
+def survey():
+    """Two survey drawings of the same four points: numbers in a block
+    attribute "PNR" (blocks on VL_POINTS, scaled and turned as CAD programs
+    place them), and numbers as TEXT labels on their own layer beside
+    POINTs."""
+    pts = [(505120.0, 5405240.0, 101.32, "1001"), (505138.5, 5405240.0, 101.35, "1002"),
+           (505138.5, 5405252.25, 101.41, "1003"), (505120.0, 5405252.25, 101.38, "2047")]
+    doc = ezdxf.new("R2010")
+    sym = doc.blocks.new("VPKT", base_point=(0, 0, 0))
+    sym.add_point((0, 0, 0), dxfattribs={"layer": "0"})
+    sym.add_circle((0, 0, 0), 0.25, dxfattribs={"layer": "SYMBOL"})
+    sym.add_attdef("PNR", (0.3, 0.3), dxfattribs={"layer": "0"})
+    sym.add_attdef("HOEHE", (0.3, -0.3), dxfattribs={"layer": "0"})
+    msp = doc.modelspace()
+    for k, (x, y, z, nr) in enumerate(pts):
+        ref = msp.add_blockref("VPKT", (x, y, z), dxfattribs={"layer": "VL_POINTS", "xscale": 0.5, "yscale": 0.5,
+                                                               "rotation": 30 * k})
+        ref.add_attrib("PNR", nr, (x + 0.3, y + 0.3, z))
+        ref.add_attrib("HOEHE", "%.2f" % z, (x + 0.3, y - 0.3, z))
+    doc.saveas("survey-attributes.dxf")
+
+    doc = ezdxf.new("R2010")
+    msp = doc.modelspace()
+    for x, y, z, nr in pts:
+        msp.add_point((x, y, z), dxfattribs={"layer": "VL_POINTS"})
+        msp.add_text(nr, height=0.5, dxfattribs={"layer": "PNR_TEXT", "insert": (x + 0.3, y + 0.2, 0)})
+        msp.add_text("%.2f" % z, height=0.5, dxfattribs={"layer": "HEIGHTS", "insert": (x + 0.3, y - 0.6, 0)})
+    doc.saveas("survey-labels.dxf")
+
+
 if __name__ == "__main__":
     import sys
     if len(sys.argv) > 1:  # only the named drawings, e.g. "binary"
@@ -231,3 +261,4 @@ if __name__ == "__main__":
     site_plan()
     binary()
     blocks()
+    survey()
