@@ -372,7 +372,7 @@ void DxfEntityReader::readInsert() {
   ins.extrusion = m_extrusion;
   const bool hidden = m_hidden;
   ins.accepted = accept();
-  const bool keep = !hidden && !m_paper && m_layer >= 0;
+  const bool keep = !hidden && !m_paper && !m_invisible && m_layer >= 0;
   if (keep) ins.layer = m_data.layers[static_cast<size_t>(m_layer)].name;
   // The ATTRIB entities up to SEQEND.
   while (attributesFollow) {
