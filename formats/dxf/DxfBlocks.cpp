@@ -185,15 +185,15 @@ class Expander {
   bool m_warnedOcs = false;
 };
 
-// Whether p lies more than d outside the box of the points on any axis.
-bool farFrom(const tDXFData& data, DxfVec p, double d) {
+// The box of the points of data; false when it has none.
+bool boxOf(const tDXFData& data, DxfVec& lo, DxfVec& hi) {
   if (data.points.empty()) return false;
-  DxfVec lo = data.points[0], hi = data.points[0];
+  lo = hi = data.points[0];
   for (const DxfVec& v : data.points) {
     lo = {std::min(lo.x, v.x), std::min(lo.y, v.y), std::min(lo.z, v.z)};
     hi = {std::max(hi.x, v.x), std::max(hi.y, v.y), std::max(hi.z, v.z)};
   }
-  return p.x < lo.x - d || p.x > hi.x + d || p.y < lo.y - d || p.y > hi.y + d || p.z < lo.z - d || p.z > hi.z + d;
+  return true;
 }
 
 }  // namespace
@@ -273,6 +273,11 @@ void finishDxfInserts(tDXFData& file, const DxfReadSettings& settings, Ui& ui) {
     return;
   }
   bool warned = false;
+  struct Box {
+    bool any;
+    DxfVec lo, hi;
+  };
+  std::unordered_map<const tDXFData*, Box> boxes;  // of each block's placed contents
   for (const DxfInsertRecord& ins : file.inserts) {
     if (!ins.accepted) continue;
     const tDXFBlockData* block = list.find(ins.block);
@@ -282,19 +287,24 @@ void finishDxfInserts(tDXFData& file, const DxfReadSettings& settings, Ui& ui) {
     const DxfVec p = t(block->base);
     if (!warned) {
       const tDXFData* contents = expander.expanded(*block, 0);
-      if (contents != nullptr) {
+      auto it = contents ? boxes.find(contents) : boxes.end();
+      if (contents != nullptr && it == boxes.end()) {
+        Box b{};
+        b.any = boxOf(*contents, b.lo, b.hi);
+        it = boxes.emplace(contents, b).first;
+      }
+      if (contents != nullptr && it->second.any) {
+        const DxfVec lo = it->second.lo, hi = it->second.hi;
         // The block's box in world coordinates: its corners transformed.
-        tDXFData box(settings);
-        if (!contents->points.empty()) {
-          DxfVec lo = contents->points[0], hi = lo;
-          for (const DxfVec& v : contents->points) {
-            lo = {std::min(lo.x, v.x), std::min(lo.y, v.y), std::min(lo.z, v.z)};
-            hi = {std::max(hi.x, v.x), std::max(hi.y, v.y), std::max(hi.z, v.z)};
-          }
-          for (int c = 0; c < 8; ++c)
-            box.points.push_back(t({c & 1 ? hi.x : lo.x, c & 2 ? hi.y : lo.y, c & 4 ? hi.z : lo.z}));
+        DxfVec wlo{INFINITY, INFINITY, INFINITY}, whi{-INFINITY, -INFINITY, -INFINITY};
+        for (int c = 0; c < 8; ++c) {
+          const DxfVec v = t({c & 1 ? hi.x : lo.x, c & 2 ? hi.y : lo.y, c & 4 ? hi.z : lo.z});
+          wlo = {std::min(wlo.x, v.x), std::min(wlo.y, v.y), std::min(wlo.z, v.z)};
+          whi = {std::max(whi.x, v.x), std::max(whi.y, v.y), std::max(whi.z, v.z)};
         }
-        if (farFrom(box, p, kFarInsertDistance)) {
+        const double d = kFarInsertDistance;
+        if (p.x < wlo.x - d || p.x > whi.x + d || p.y < wlo.y - d || p.y > whi.y + d || p.z < wlo.z - d ||
+            p.z > whi.z + d) {
           warned = true;
           std::string message = text(122);
           const size_t at = message.find("%i");
