@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # DXF -> CSV of survey drawings with point blocks and number labels, at
 # two sizes: point ids from the block attribute with anchors only
-# (-block:bp -pidin:2), and from the TEXT labels (-pidin:0 on PNR_TEXT).
+# (-block:bp -pidin:2), from the TEXT labels (-pidin:0 on PNR_TEXT), and
+# from the attribute with the blocks expanded (-block:).
 #   bench/dxf-blocks.sh [build-dir] [small] [large]   (default build-bench, 20000, 200000)
 set -euo pipefail
 BUILD=${1:-build-bench}
@@ -17,6 +18,7 @@ export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" TMPDIR="$work/t
 measure() {
   local name=$1
   shift
+  rm -f "$work"/*.csv
   /usr/bin/time -f "$name: %e s wall, %U s user, %M KB peak" "$@" >/dev/null 2>"$work/time.txt" </dev/null || {
     cat "$work/time.txt" >&2
     exit 1

@@ -49,14 +49,15 @@ struct EntityHandler {
 };
 
 // The entities that add geometry; every other name is skipped whole
-// (TEXT, MTEXT and INSERT included: point-id import and blocks are not
-// read, DIMENSION, HATCH, SOLID, 3DSOLID, IMAGE, MESH ... carry no plan data).
+// (DIMENSION, HATCH, SOLID, 3DSOLID, IMAGE, MESH ... carry no plan data);
+// proxy entities are read when their anchors are asked for.
 constexpr EntityHandler kEntityHandlers[] = {
     {"POINT", &DxfEntityReader::readPoint},       {"LINE", &DxfEntityReader::readLine},
     {"LWPOLYLINE", &DxfEntityReader::readLwPolyline}, {"POLYLINE", &DxfEntityReader::readPolyline},
     {"ARC", &DxfEntityReader::readArc},           {"CIRCLE", &DxfEntityReader::readCircle},
     {"ELLIPSE", &DxfEntityReader::readEllipse},   {"SPLINE", &DxfEntityReader::readSpline},
-    {"3DFACE", &DxfEntityReader::read3dFace},
+    {"3DFACE", &DxfEntityReader::read3dFace},     {"INSERT", &DxfEntityReader::readInsert},
+    {"TEXT", &DxfEntityReader::readText},         {"MTEXT", &DxfEntityReader::readMtext},
 };
 
 }  // namespace
@@ -69,16 +70,19 @@ DxfEntityReader::DxfEntityReader(DxfGroupReader& reader, tDXFData& data, const D
       // value would ask for thousands of points per circle.
       m_tol(std::max(settings.approx, kMinApprox) / settings.scale),
       m_eps(settings.epsilon / settings.scale),
-      m_centrePoints(settings.cpMethod != 0) {}
+      m_centrePoints(settings.cpMethod != 0),
+      m_proxies(settings.importProxyAnchorPoints) {}
 
-void DxfEntityReader::readEntities() {
+void DxfEntityReader::readEntities() { readEntitiesUpTo("ENDSEC"); }
+
+void DxfEntityReader::readEntitiesUpTo(std::string_view end) {
   uint32_t sinceProgress = 0;
   const uint64_t total = m_r.size() / 1024 + 1;
   for (;;) {
     if (m_r.ReadCode() != 0) continue;  // a stray pair between entities
     const std::string_view name = trimmed(m_r.rawValue());
-    if (name == "ENDSEC") return;
-    if (name == "EOF") {
+    if (name == end) return;
+    if (name == "EOF" || (name == "ENDSEC" && end != "ENDSEC")) {
       m_r.PushBack();
       return;
     }
@@ -88,6 +92,9 @@ void DxfEntityReader::readEntities() {
         read = h.read;
         break;
       }
+    if (m_proxies && read == &DxfEntityReader::skipEntity &&
+        (name == "ACAD_PROXY_ENTITY" || std::find(m_data.classes.begin(), m_data.classes.end(), name) != m_data.classes.end()))
+      read = &DxfEntityReader::readProxy;
     (this->*read)();
     if (++sinceProgress == kProgressEntities) {
       sinceProgress = 0;

@@ -43,6 +43,15 @@ class DxfEntityReader {
   void readSpline();
   void read3dFace();
   void skipEntity();
+  // DxfBlocks.cpp: INSERT (with its ATTRIB sequence), TEXT and MTEXT,
+  // proxy entities.
+  void readInsert();
+  void readText();
+  void readMtext();
+  void readProxy();
+  bool resolveTextLayer();
+  /// Reads entities up to the group-0 pair end (consumed; "EOF" pushed back).
+  void readEntitiesUpTo(std::string_view end);
 
  private:
   struct Vertex {
@@ -104,6 +113,7 @@ class DxfEntityReader {
   std::vector<Vertex> m_vertices;
   std::vector<PendingPoint> m_pending;
   DxfSpline m_spline;
+  bool m_proxies = false;  // proxy anchors are read
 };
 
 }  // namespace vltrx

@@ -445,8 +445,11 @@ void readDxfSections(DxfGroupReader& r, tDXFData& data, const DxfReadSettings& s
         readClasses(r, data);
       else
         skipSection(r);
+    } else if (section == "BLOCKS") {
+      readDxfBlocks(r, data, settings, ui);
     } else if (section == "ENTITIES") {
       entities.readEntities();
+      finishDxfInserts(data, settings, ui);
     } else {
       skipSection(r);  // BLOCKS, OBJECTS, THUMBNAILIMAGE, ACDSDATA ...
     }
@@ -512,6 +515,10 @@ BlockId commitDxfPlan(BlockId parent, std::string_view name, tDXFData& data, boo
           point.y = v.y;
           point.z = v.z;
           point.indexInPolygon = k;
+          if (!data.pointNumbers.empty()) {
+            point.sourceNumber = data.pointNumbers[p.first + index];
+            point.name = data.pointNames[p.first + index];
+          }
         }
         if (p.extra >= 0) {
           const DxfPointExtra& extra = data.extras[static_cast<size_t>(p.extra)];
@@ -555,7 +562,9 @@ BlockId readDxfInput(DxfGroupReader& reader, BlockId parent, std::string_view na
     return 0;
   }
   postProcessDxf(data, settings);
-  const BlockId layout = commitDxfPlan(parent, name, data, settings.acceptDuplicateIds);
+  // Points no text labels keep number 0: the check's -907 is expected then.
+  if (settings.pidImport) importDxfPointIds(data, settings, ui);
+  const BlockId layout = commitDxfPlan(parent, name, data, settings.acceptDuplicateIds || settings.pidImport);
   ui.endPhase();
   return layout;
 }
@@ -579,6 +588,17 @@ void readDxf(const std::filesystem::path& file, BlockId parent, ConversionContex
   settings.keepPrefix = options.keepVlPrefix;
   settings.importProxyAnchorPoints = options.importProxyAnchorPoints;
   settings.acceptDuplicateIds = context.acceptDuplicateIds;
+  settings.importBlocks = options.importBlocks;
+  settings.blockAnchorPoints = options.importBlocksAnchorPoints;
+  settings.pidImport = options.pidImport;
+  settings.pidSource = options.pidImportSource;
+  settings.pidEpsilon = options.pidImportEpsilon / settings.scale;
+  settings.pidIgnoreZ = options.pidImportIgnoreZ;
+  settings.pidLayer = options.pidImportLayer;
+  settings.pidAttribute = options.pidBlockAttribute;
+  settings.pidTextNumber = options.pidBlockTextNumber;
+  settings.pidLineNumber = options.pidLineNumber;
+  settings.pidAlphaNum = options.inAlphaNumIds;
   if (readDxfFile(file, parent, settings, context.ui) != 0) return;
   // Nothing on plan layers, but other layers hold data. Under -nodialog no
   // question is shown and the answer is none: the file yields no layout.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/BlockStore.h"
+#include "formats/dxf/DxfBlocks.h"
 #include "formats/dxf/DxfCurves.h"
 
 #include <cstdint>
@@ -37,6 +38,17 @@ struct DxfReadSettings {
   bool keepPrefix = false;                  ///< -keepvl
   bool importProxyAnchorPoints = false;     ///< DXF_In_ImportProxyGraphicsAnchorPoints (CLASSES are read)
   bool acceptDuplicateIds = false;          ///< skip the -907 failure of the final check
+  bool importBlocks = false;                ///< DXF_ImportBlocks
+  bool blockAnchorPoints = false;           ///< DXF_ImportBlocksAnchorPoints
+  bool pidImport = false;                   ///< DXF_PID_Import
+  int pidSource = 0;                        ///< DXF_PID_ImportSource
+  double pidEpsilon = 0.001;                ///< |DXF_PID_ImportEpsilon|, drawing units
+  bool pidIgnoreZ = false;                  ///< DXF_PID_ImportEpsilon was negative
+  std::string pidLayer;                     ///< DXF_PID_ImportLayer ("" = "VL_PID")
+  std::string pidAttribute;                 ///< DXF_PID_BlockAttribute
+  int pidTextNumber = 1;                    ///< DXF_PID_BlockTextNumber
+  int pidLineNumber = 1;                    ///< DXF_PID_LineNumber
+  bool pidAlphaNum = false;                 ///< DXF_In_PID_AlphaNum
   /// Category id of a name (UTF-8), found or created in the category list
   /// in force; empty = categoryIdForName.
   std::function<uint16_t(std::string_view)> categoryForName;
@@ -94,6 +106,13 @@ class tDXFData {
   std::vector<std::string> frozenLayers;  ///< upper case, sorted
   std::vector<std::string> offLayers;     ///< upper case, sorted
   std::vector<std::string> classes;       ///< record names of entity classes
+  std::vector<DxfTextRecord> texts;       ///< TEXT and MTEXT, for the point-id import
+  std::vector<DxfInsertRecord> inserts;   ///< accepted INSERTs in file order
+  std::shared_ptr<DxfBlockList> blocks;   ///< the BLOCKS section (file data only)
+  /// After the point-id import: number and name of every staged point
+  /// (empty = all 0 and unnamed).
+  std::vector<int32_t> pointNumbers;
+  std::vector<std::string> pointNames;
 
   bool importAllLayers = false;
   bool withoutAssignment = true;

@@ -19,6 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path kSample = fs::path(VLTRX_TEST_DATA).parent_path().parent_path() / "samples" / "site-plan.dxf";
+const fs::path kSurvey = fs::path(VLTRX_TEST_DATA) / "dxf";
 
 std::string slurp(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -114,6 +115,33 @@ TEST_F(DxfEndToEnd, MalformedDrawingFailsAndLeavesNoOutput) {
   EXPECT_NE(m_err.find("-2302"), std::string::npos) << m_err;
   EXPECT_NE(m_err.find("10]"), std::string::npos) << m_err;  // the line of the value
   EXPECT_FALSE(fs::exists(out));
+}
+
+// Survey drawings carry their point numbers in block attributes or in texts
+// beside the points; the CSV has those numbers.
+TEST_F(DxfEndToEnd, PointNumbersFromAttributesAndLabelsReachTheCsv) {
+  struct Case {
+    const char* what;
+    const char* drawing;
+    std::vector<std::string> switches;
+  } cases[] = {
+      {"attribute PNR of the point blocks, anchors only", "survey-attributes.dxf", {"-block:bp", "-pidin:2,0.01,,PNR"}},
+      {"attribute PNR of the point blocks, expanded", "survey-attributes.dxf", {"-block:", "-pidin:2,0.01,,PNR"}},
+      {"TEXT labels on their own layer, 0.36 m away and at height 0", "survey-labels.dxf",
+       {"-pidin:0,-0.5,PNR_TEXT"}},
+  };
+  const char* rows[] = {"\n1001;505120.0000;5405240.0000;101.3200;", "\n1002;505138.5000;5405240.0000;101.3500;",
+                        "\n1003;505138.5000;5405252.2500;101.4100;", "\n2047;505120.0000;5405252.2500;101.3800;"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path out = work("points.csv");
+    std::vector<std::string> args = {(kSurvey / c.drawing).string(), out.string(), "-in:dxf", "-out:csv", "-nodialog"};
+    args.insert(args.end(), c.switches.begin(), c.switches.end());
+    ASSERT_EQ(run(args), 0) << m_err;
+    const std::string csv = slurp(out);
+    for (const char* row : rows) EXPECT_NE(csv.find(row), std::string::npos) << row << "\n" << csv;
+    fs::remove(out);
+  }
 }
 
 }  // namespace

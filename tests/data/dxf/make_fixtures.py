@@ -185,6 +185,66 @@ def site_plan():
     doc.saveas("../../../samples/site-plan.dxf")
 
 
+def blocks():
+    """Blocks in blocks, base points, scales, rotations, a mirrored extrusion,
+    layer "0" contents, attributes and texts for the point ids."""
+    doc = ezdxf.new("R2010")
+    pt = doc.blocks.new("PT", base_point=(1, 1, 0))
+    pt.add_point((1, 1, 0), dxfattribs={"layer": "0"})
+    pt.add_line((1, 1, 0), (2, 1, 0.5), dxfattribs={"layer": "0"})
+    pt.add_text("7", dxfattribs={"layer": "0", "insert": (1.2, 1.2)})
+    pt.add_attdef("PNR", (1.5, 1.5), dxfattribs={"layer": "0"})
+    tree = doc.blocks.new("TREE", base_point=(0, 0, 0))
+    tree.add_point((0, 0, 0), dxfattribs={"layer": "VL_TREES"})
+    tree.add_line((0, 0, 0), (0, 2, 0), dxfattribs={"layer": "0"})
+    tree.add_blockref("PT", (5, 0, 0), dxfattribs={"xscale": 2, "yscale": 2, "rotation": 90, "layer": "VL_NESTED"})
+    tree.add_blockref("PT", (0, 5, 0), dxfattribs={"layer": "0"})
+    msp = doc.modelspace()
+    a = msp.add_blockref("PT", (100, 200, 5), dxfattribs={"layer": "VL_PIPES"})
+    a.add_attrib("PNR", "17", (100.5, 200.5))
+    b = msp.add_blockref("PT", (110, 200, 0), dxfattribs={"layer": "VL_PIPES", "xscale": 2, "yscale": 3,
+                                                           "rotation": 30})
+    b.add_attrib("PNR", "18", (110.5, 200.5))
+    msp.add_blockref("TREE", (300, 300, 0), dxfattribs={"layer": "VL_GREEN", "rotation": 45, "xscale": 0.5,
+                                                         "yscale": 0.5, "zscale": 0.5})
+    msp.add_blockref("TREE", (400, 400, 2), dxfattribs={"layer": "VL_GREEN", "extrusion": (0, 0, -1),
+                                                         "rotation": 10})
+    msp.add_blockref("TREE", (500, 500, 0), dxfattribs={"layer": "OTHER"})
+    msp.add_blockref("NOT_DEFINED", (600, 600, 0), dxfattribs={"layer": "VL_PIPES"})
+    msp.add_point((100, 200, 5), dxfattribs={"layer": "VL_POINTS"})
+    doc.saveas("blocks.dxf")
+
+
+def survey():
+    """Two survey drawings of the same four points: numbers in a block
+    attribute "PNR" (blocks on VL_POINTS, scaled and turned as CAD programs
+    place them), and numbers as TEXT labels on their own layer beside
+    POINTs."""
+    pts = [(505120.0, 5405240.0, 101.32, "1001"), (505138.5, 5405240.0, 101.35, "1002"),
+           (505138.5, 5405252.25, 101.41, "1003"), (505120.0, 5405252.25, 101.38, "2047")]
+    doc = ezdxf.new("R2010")
+    sym = doc.blocks.new("VPKT", base_point=(0, 0, 0))
+    sym.add_point((0, 0, 0), dxfattribs={"layer": "0"})
+    sym.add_circle((0, 0, 0), 0.25, dxfattribs={"layer": "SYMBOL"})
+    sym.add_attdef("PNR", (0.3, 0.3), dxfattribs={"layer": "0"})
+    sym.add_attdef("HOEHE", (0.3, -0.3), dxfattribs={"layer": "0"})
+    msp = doc.modelspace()
+    for k, (x, y, z, nr) in enumerate(pts):
+        ref = msp.add_blockref("VPKT", (x, y, z), dxfattribs={"layer": "VL_POINTS", "xscale": 0.5, "yscale": 0.5,
+                                                               "rotation": 30 * k})
+        ref.add_attrib("PNR", nr, (x + 0.3, y + 0.3, z))
+        ref.add_attrib("HOEHE", "%.2f" % z, (x + 0.3, y - 0.3, z))
+    doc.saveas("survey-attributes.dxf")
+
+    doc = ezdxf.new("R2010")
+    msp = doc.modelspace()
+    for x, y, z, nr in pts:
+        msp.add_point((x, y, z), dxfattribs={"layer": "VL_POINTS"})
+        msp.add_text(nr, height=0.5, dxfattribs={"layer": "PNR_TEXT", "insert": (x + 0.3, y + 0.2, 0)})
+        msp.add_text("%.2f" % z, height=0.5, dxfattribs={"layer": "HEIGHTS", "insert": (x + 0.3, y - 0.6, 0)})
+    doc.saveas("survey-labels.dxf")
+
+
 if __name__ == "__main__":
     import sys
     if len(sys.argv) > 1:  # only the named drawings, e.g. "binary"
@@ -200,3 +260,5 @@ if __name__ == "__main__":
     quirks_r12()
     site_plan()
     binary()
+    blocks()
+    survey()
