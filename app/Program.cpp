@@ -17,6 +17,7 @@
 #include "xml/CategoryStore.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <new>
 #include <system_error>
@@ -74,6 +75,11 @@ int dispatch(const std::vector<std::string>& args, ConversionJob& job, AllFormat
       // The graphical program is its own executable, so that this one needs
       // neither Qt nor a display; it gets the same arguments.
       std::filesystem::path gui = guiProgram();
+      if (!gui.empty() && !displayAvailable()) {
+        std::fputs("vltrx: the graphical interface needs a display (DISPLAY or WAYLAND_DISPLAY); use the command line.\n",
+                   stderr);
+        return 1;
+      }
       if (!gui.empty()) {
         std::vector<std::string> argv = args;
         argv[0] = gui.string();
@@ -111,6 +117,14 @@ std::filesystem::path guiProgram() {
   std::filesystem::path gui = platform::programFolder() / "vltrx-gui";
   if (access(gui.c_str(), X_OK) != 0) return {};
   return gui;
+}
+
+bool displayAvailable() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
 }
 
 int exitStatusFor(int code) {

@@ -24,4 +24,8 @@ int exitStatusFor(int code);
 /// and executable, else an empty path.
 std::filesystem::path guiProgram();
 
+/// True when a graphical program can show windows here: DISPLAY,
+/// WAYLAND_DISPLAY or QT_QPA_PLATFORM (offscreen in tests) is set.
+bool displayAvailable();
+
 }  // namespace vltrx

@@ -3,6 +3,7 @@
 // written back, a conversion through the real programs, the boxes answered
 // from the conversion thread, and screenshots in every language.
 #include "core/MessageTable.h"
+#include "core/PointNumberer.h"
 #include "framework/FormatTable.h"
 #include "framework/SettingsKey.h"
 #include "gui/MainDialog.h"
@@ -14,6 +15,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDropEvent>
 #include <QGroupBox>
@@ -73,13 +75,17 @@ class GuiTest : public ::testing::Test {
 
 /// Runs f on a worker thread, as the conversion runs, while this thread
 /// serves the dialogs and clicks the button labelled answer in each box.
-void runOffGuiThread(const std::function<void()>& f, const QString& answer, int* boxes = nullptr) {
+/// A check box labelled check is ticked first.
+void runOffGuiThread(const std::function<void()>& f, const QString& answer, int* boxes = nullptr,
+                     const QString& check = QString()) {
   std::atomic<bool> done = false;
   QTimer timer;
   QObject::connect(&timer, &QTimer::timeout, [&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QWidget* box = QApplication::activeModalWidget();
     if (!box) return;
-    for (QAbstractButton* b : box->buttons())
+    for (QCheckBox* c : box->findChildren<QCheckBox*>())
+      if (c->text() == check) c->setChecked(true);
+    for (QPushButton* b : box->findChildren<QPushButton*>())
       if (b->text().remove('&') == answer) {
         if (boxes) ++*boxes;
         b->click();
@@ -254,6 +260,24 @@ TEST_F(GuiTest, QtBoxesAnswerTheConversionThread) {
       },
       QString::fromStdString(text(13)));
   EXPECT_EQ(exitCode, 1);
+
+  // The renumbering prompt: its check boxes become the answer bits; Cancel
+  // ends the run with -2137.
+  unsigned bits = 0;
+  runOffGuiThread([&] { bits = ui.renumberPrompt("Point 7a renumbered", true, kRenumberIdAsComment); },
+                  QString::fromStdString(text(12)), nullptr, QString::fromStdString(text(8)));
+  EXPECT_EQ(bits, kRenumberDontAsk | kRenumberIdAsComment);
+  exitCode = 0;
+  runOffGuiThread(
+      [&] {
+        try {
+          ui.renumberPrompt("Point 7a renumbered", false, 0);
+        } catch (const ExitRequest& r) {
+          exitCode = r.code;
+        }
+      },
+      QString::fromStdString(text(13)));
+  EXPECT_EQ(exitCode, -2137);
 
   // Quiet: no box at all.
   ui.setQuiet(true);
