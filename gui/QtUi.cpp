@@ -74,6 +74,11 @@ void QtUi::doOpen() {
     // interrupt does; a disabled button (while received categories are
     // stored) cannot be pressed.
     QObject::connect(m_cancel, &QPushButton::clicked, m_window, [] { std::_Exit(1); });
+    // Esc and the close box are Cancel too: ignored while it is disabled.
+    QObject::connect(m_window, &QDialog::rejected, m_window, [this] {
+      if (m_cancel && m_cancel->isEnabled()) std::_Exit(1);
+      if (m_window) m_window->show();
+    });
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(m_cancel);

@@ -70,7 +70,15 @@ class GuiTest : public ::testing::Test {
     QApplication::setQuitOnLastWindowClosed(false);
     startGui({"gui_tests", "-lang:en"});
   }
-  void SetUp() override { setLanguage(Language::En); }
+  // Each test has its own settings stores: ctest runs the tests of this
+  // executable in parallel, and they all write the dialog's settings.
+  void SetUp() override {
+    setLanguage(Language::En);
+    settingsKey().create(kProgramKeyPath, SettingsKey::Access::Full);
+  }
+  void TearDown() override { settingsKey().close(); }
+
+  test::Sandbox m_settings;
 };
 
 /// Runs f on a worker thread, as the conversion runs, while this thread
@@ -303,6 +311,9 @@ TEST_F(GuiTest, ProgressWindowFromConversionThread) {
   EXPECT_EQ(ui.progressWindow()->findChild<QLabel*>("status")->text(), "Reading plan.csv ...");
   EXPECT_EQ(ui.barPosition(), 50);
   EXPECT_FALSE(ui.progressWindow()->findChild<QPushButton*>("cancel")->isEnabled());
+  // Esc while Cancel is disabled leaves the window (and the run) alone.
+  ui.progressWindow()->reject();
+  EXPECT_TRUE(ui.progressWindow()->isVisible());
   EXPECT_EQ(ui.progressWindow()->windowTitle().toStdString(), text(15));
   runOffGuiThread([&] { ui.closeProgress(); }, "");
   EXPECT_EQ(ui.progressWindow(), nullptr);
