@@ -12,14 +12,18 @@
 #include "framework/PluginFormats.h"
 #include "framework/SettingsKey.h"
 #include "platform/Paths.h"
+#include "platform/Process.h"
 #include "platform/SettingsStore.h"
 #include "ui/Ui.h"
 #include "xml/CategoryStore.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <new>
 #include <system_error>
+
+#include <unistd.h>
 
 namespace vltrx {
 namespace {
@@ -66,11 +70,26 @@ int showOptions(const ConversionJob& job, AllFormatOptions& options) {
   return 0;
 }
 
-int dispatch(ConversionJob& job, AllFormatOptions& options, Ui& ui) {
+int dispatch(const std::vector<std::string>& args, ConversionJob& job, AllFormatOptions& options, Ui& ui) {
   switch (job.action) {
-    case Action::Gui:
+    case Action::Gui: {
+      // The graphical program is its own executable, so that this one needs
+      // neither Qt nor a display; it gets the same arguments.
+      std::filesystem::path gui = guiProgram();
+      if (!gui.empty() && !displayAvailable()) {
+        std::fputs("vltrx: the graphical interface needs a display (DISPLAY or WAYLAND_DISPLAY); use the command line.\n",
+                   stderr);
+        return 1;
+      }
+      if (!gui.empty()) {
+        std::vector<std::string> argv = args;
+        argv[0] = gui.string();
+        int code = 1;
+        if (platform::runProgram(argv, &code)) return code;
+      }
       std::fputs("vltrx: the graphical interface is not part of this build; use the command line.\n", stderr);
       return 1;
+    }
     case Action::EditOptions:
       return showOptions(job, options);
     case Action::SaveOptions: {
@@ -94,6 +113,20 @@ int dispatch(ConversionJob& job, AllFormatOptions& options, Ui& ui) {
 }
 
 }  // namespace
+
+std::filesystem::path guiProgram() {
+  std::filesystem::path gui = platform::programFolder() / "vltrx-gui";
+  if (access(gui.c_str(), X_OK) != 0) return {};
+  return gui;
+}
+
+bool displayAvailable() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
+}
 
 int exitStatusFor(int code) {
   int status = code & 0xFF;
@@ -157,7 +190,7 @@ int runProgram(const std::vector<std::string>& args, Ui& ui) {
       return result;
     }
     ui.setQuiet(job.noDialog);
-    return dispatch(job, options, ui);
+    return dispatch(args, job, options, ui);
   } catch (const CError& e) {
     std::string line = text(17) + " " + std::to_string(e.code()) + ": " + e.message();
     std::fprintf(stderr, "%s\n", escapeControlCharacters(line, true).c_str());

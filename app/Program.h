@@ -2,6 +2,7 @@
 // action, and the top-level error report.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,5 +19,13 @@ int runProgram(const std::vector<std::string>& args, Ui& ui);
 /// status, so the code's low byte is used; a failure whose low byte is 0
 /// (e.g. -2304) exits with 255 so that no failure ever exits 0.
 int exitStatusFor(int code);
+
+/// The graphical program "vltrx-gui" beside this one when it is installed
+/// and executable, else an empty path.
+std::filesystem::path guiProgram();
+
+/// True when a graphical program can show windows here: DISPLAY,
+/// WAYLAND_DISPLAY or QT_QPA_PLATFORM (offscreen in tests) is set.
+bool displayAvailable();
 
 }  // namespace vltrx

@@ -13,6 +13,7 @@ PACKAGES=(
   python3-ezdxf
   xsltproc gdal-bin libxml2-utils
   chromium
+  qt6-base-dev xvfb xauth fonts-dejavu-core
 )
 if [ "${1:-}" = fuzz ]; then PACKAGES+=(clang libclang-rt-14-dev); fi
 

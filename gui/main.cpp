@@ -1,0 +1,40 @@
+// vltrx-gui: the main dialog, or (with a conversion on the command line) one
+// conversion whose progress window and message boxes are Qt dialogs.
+#include "app/Program.h"
+#include "gui/MainDialog.h"
+#include "gui/QtUi.h"
+#include "platform/Paths.h"
+
+#include <QApplication>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+/// The dialog opens without arguments and for -gui; anything else is a
+/// command line of the converter.
+bool wantsDialog(const std::vector<std::string>& args) {
+  if (args.size() < 2) return true;
+  for (size_t i = 1; i < args.size(); ++i)
+    if (std::string_view(args[i]).starts_with("-gui")) return true;
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv, argv + argc);
+  QApplication app(argc, argv);
+  if (!wantsDialog(args)) return vltrx::exitStatusFor(vltrx::gui::runConversionWithDialogs(args));
+
+  vltrx::gui::startGui(args);
+  // The children show their own progress window and boxes as Qt dialogs.
+  setenv("VLTRX_UI", "qt", 1);
+  vltrx::gui::MainDialog dialog(vltrx::platform::programFolder() / "vltrx");
+  dialog.show();
+  dialog.exec();
+  dialog.saveSelection();
+  return 0;
+}
