@@ -1,18 +1,13 @@
 // DXF input through the built executable: a drawing to CSV and to the
 // native XML format, the -all switch, and a malformed drawing that fails
 // with its code and leaves no output behind.
+#include "tests/support/RunProgram.h"
 #include "tests/support/Sandbox.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <fstream>
 #include <sstream>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -21,44 +16,19 @@ namespace {
 const fs::path kSample = fs::path(VLTRX_TEST_DATA).parent_path().parent_path() / "samples" / "site-plan.dxf";
 const fs::path kSurvey = fs::path(VLTRX_TEST_DATA) / "dxf";
 
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using vltrx::test::slurp;
 
 class DxfEndToEnd : public ::testing::Test {
  protected:
   // Runs the executable with stdin from /dev/null; returns the exit status
   // and keeps stderr in m_err.
   int run(std::vector<std::string> args) {
-    args.insert(args.begin(), VLTRX_EXE);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const fs::path errFile = box.root() / "stderr.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid;
-    int status = -1;
-    if (posix_spawn(&pid, VLTRX_EXE, &actions, nullptr, argv.data(), environ) == 0) {
-      int raw = 0;
-      waitpid(pid, &raw, 0);
-      status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 1000 + WTERMSIG(raw);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    m_err = slurp(errFile);
-    return status;
+    const vltrx::test::Result r = vltrx::test::runProgram(box.root(), std::move(args));
+    m_err = r.err;
+    return r.status;
   }
 
-  fs::path work(const std::string& name) {
-    fs::create_directories(box.root() / "work");
-    return box.root() / "work" / name;
-  }
+  fs::path work(const std::string& name) { return vltrx::test::workPath(box.root()) / name; }
 
   vltrx::test::Sandbox box;
   std::string m_err;

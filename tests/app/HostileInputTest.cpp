@@ -6,16 +6,13 @@
 // its own sandbox, the machine-wide store included.
 #include "core/MessageTable.h"
 #include "platform/SettingsStore.h"
+#include "tests/support/RunProgram.h"
 #include "tests/support/Sandbox.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -26,25 +23,15 @@
 #include <sstream>
 #include <thread>
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 using vltrx::platform::SettingsStore;
 using vltrx::platform::ValueType;
+using vltrx::test::Process;
+using vltrx::test::Result;
+using vltrx::test::slurp;
+using vltrx::test::spit;
 
 namespace {
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void spit(const fs::path& p, const std::string& text) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << text;
-}
 
 std::string fixture(const std::string& name) { return std::string(VLTRX_TEST_DATA) + "/" + name; }
 
@@ -56,115 +43,16 @@ const char* const kPlan =
 
 std::string errorLine(int code) { return "Error " + std::to_string(code) + ": "; }
 
-struct Result {
-  int status = -1;  // exit status, or 1000 + signal
-  std::string out;
-  std::string err;
-};
-
-/// A started vltrx process; stdin is /dev/null, or a terminal that has the
-/// answers typed in already.
-class Process {
- public:
-  Process(const fs::path& folder, std::vector<std::string> args, const std::string& answers) : m_folder(folder) {
-    args.insert(args.begin(), VLTRX_EXE);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    int terminal = -1;
-    if (!answers.empty()) {
-      m_master = posix_openpt(O_RDWR | O_NOCTTY);
-      if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0)
-        terminal = ::open(ptsname(m_master), O_RDWR | O_NOCTTY);
-      if (terminal >= 0) {
-        if (::write(m_master, answers.data(), answers.size()) < 0) ADD_FAILURE() << "answers not typed";
-        posix_spawn_file_actions_adddup2(&actions, terminal, 0);
-      }
-    } else {
-      posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    }
-    const fs::path out = m_folder / "stdout.txt", err = m_folder / "stderr.txt";
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    // Run in the sandbox, so that "/proc/self/cwd/..." names a place in it.
-    posix_spawn_file_actions_addchdir_np(&actions, m_folder.c_str());
-    // The signals the program cleans up for arrive with their default
-    // action, whatever the test runner set.
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t defaults, none;
-    sigemptyset(&defaults);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&defaults, sig);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    if (posix_spawn(&m_pid, VLTRX_EXE, &actions, &attr, argv.data(), environ) != 0) m_pid = -1;
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&actions);
-    if (terminal >= 0) ::close(terminal);
-  }
-  ~Process() {
-    if (m_pid > 0) {
-      ::kill(m_pid, SIGKILL);
-      ::waitpid(m_pid, nullptr, 0);
-    }
-    if (m_master >= 0) ::close(m_master);
-  }
-
-  pid_t pid() const { return m_pid; }
-  bool running() {
-    if (m_pid <= 0 || m_done) return false;
-    int status = 0;
-    if (::waitpid(m_pid, &status, WNOHANG) == m_pid) finish(status);
-    return !m_done;
-  }
-
-  /// Waits at most seconds; a process still running then is killed and the
-  /// result says so (status 2000), so a hang fails the test instead of
-  /// stopping the suite.
-  Result wait(int seconds = 60) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (running() && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    if (running()) {
-      ::kill(m_pid, SIGKILL);
-      ::waitpid(m_pid, nullptr, 0);
-      m_done = true;
-      m_result.status = 2000;
-    }
-    m_pid = -1;
-    m_result.out = slurp(m_folder / "stdout.txt");
-    m_result.err = slurp(m_folder / "stderr.txt");
-    return m_result;
-  }
-
- private:
-  void finish(int status) {
-    m_done = true;
-    m_result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-  }
-
-  fs::path m_folder;
-  pid_t m_pid = -1;
-  int m_master = -1;
-  bool m_done = false;
-  Result m_result;
-};
-
 class HostileInput : public ::testing::Test {
  protected:
   Result run(std::vector<std::string> args, const std::string& answers = {}) {
-    return Process(box.root(), std::move(args), answers).wait();
+    // Run in the sandbox, so that "/proc/self/cwd/..." names a place in it.
+    return vltrx::test::runProgram(box.root(), std::move(args),
+                                   vltrx::test::RunOptions().typed(answers).inFolder(box.root()));
   }
 
   /// A path in the test's work folder.
-  fs::path work(const std::string& name) {
-    fs::create_directories(box.root() / "work");
-    return box.root() / "work" / name;
-  }
+  fs::path work(const std::string& name) { return vltrx::test::workPath(box.root()) / name; }
 
   /// Every regular file below folder, relative to it.
   static std::set<std::string> filesBelow(const fs::path& folder) {
@@ -458,7 +346,8 @@ TEST_F(HostileInput, InterruptingSignalsLeaveNoTemporaryFile) {
     SCOPED_TRACE(strsignal(sig));
     const fs::path out = work("out-" + std::to_string(sig));
     fs::create_directories(out);
-    Process p(box.root(), {work("big.csv").string(), (out / "big.xml").string(), "-nodialog"}, {});
+    Process p(box.root(), {work("big.csv").string(), (out / "big.xml").string(), "-nodialog"},
+              vltrx::test::RunOptions().inFolder(box.root()));
     bool seen = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while (!seen && p.running() && std::chrono::steady_clock::now() < deadline) {

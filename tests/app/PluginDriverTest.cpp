@@ -6,23 +6,20 @@
 #include "app/PluginDriver.h"
 
 #include "app/Program.h"
+#include "tests/support/RunProgram.h"
 #include "tests/support/Sandbox.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <thread>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -67,23 +64,9 @@ TEST(RecipeRules, PlaceholdersAreReplacedOnceFromLeftToRight) {
   EXPECT_EQ(substitutePlaceholders("%INFILE%|%PID_IMP_OPT%|%OTHER%|%", v), "/in/%INFILE%.rcp|-pidred|%OTHER%|%");
 }
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void spit(const fs::path& p, const std::string& text) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << text;
-}
+using test::Result;
+using test::slurp;
+using test::spit;
 
 /// The names in folder that a run must not leave: our temporary files.
 std::vector<std::string> leftovers(const fs::path& folder) {
@@ -104,48 +87,13 @@ class PluginRun : public ::testing::Test {
     fs::create_directories(work());
   }
 
-  fs::path work(const std::string& name = {}) { return name.empty() ? box.root() / "work" : box.root() / "work" / name; }
+  fs::path work(const std::string& name = {}) { return test::workPath(box.root(), name); }
   fs::path userFilter(const std::string& direction, const std::string& name) {
     return box.root() / "filters" / direction / name;
   }
 
-  pid_t start(std::vector<std::string> args, const std::map<std::string, std::string>& env = {}) {
-    args.insert(args.begin(), VLTRX_EXE);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> envText;
-    for (char** e = environ; *e; ++e) {
-      std::string s = *e;
-      if (!env.count(s.substr(0, s.find('=')))) envText.push_back(s);
-    }
-    for (const auto& [k, v] : env) envText.push_back(k + "=" + v);
-    std::vector<char*> envp;
-    for (auto& s : envText) envp.push_back(s.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, (box.root() / "stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, (box.root() / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, VLTRX_EXE, &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-  }
-
-  Result finish(pid_t pid) {
-    Result r;
-    int status = 0;
-    if (pid > 0 && waitpid(pid, &status, 0) == pid)
-      r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-    r.out = slurp(box.root() / "stdout.txt");
-    r.err = slurp(box.root() / "stderr.txt");
-    return r;
-  }
-
   Result run(std::vector<std::string> args, const std::map<std::string, std::string>& env = {}) {
-    return finish(start(std::move(args), env));
+    return test::runProgram(box.root(), std::move(args), test::RunOptions().setting(env));
   }
 
   /// Runs a tool (ogrinfo, xmllint) and returns its standard output.
@@ -354,8 +302,9 @@ TEST_F(PluginRun, SignalDuringTheProcessorRunRemovesTheTemporaryFiles) {
   const fs::path pidFile = box.root() / "processor.pid";
   spit(slow, "#!/bin/sh\necho $$ > '" + pidFile.string() + "'\nexec sleep 30\n");
   fs::permissions(slow, fs::perms::owner_all);
-  pid_t pid = start({kSample, work("plan.geojson")}, {{"VLTRX_XSLT_PROCESSOR", slow.string()}});
-  ASSERT_GT(pid, 0);
+  test::Process p(box.root(), {kSample, work("plan.geojson")},
+                  test::RunOptions().setting({{"VLTRX_XSLT_PROCESSOR", slow.string()}}));
+  ASSERT_GT(p.pid(), 0);
   bool seen = false;
   for (int i = 0; i < 200 && !seen; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(25));
@@ -363,8 +312,8 @@ TEST_F(PluginRun, SignalDuringTheProcessorRunRemovesTheTemporaryFiles) {
   }
   ASSERT_TRUE(seen) << "the processor never started";
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  kill(pid, SIGTERM);
-  Result r = finish(pid);
+  kill(p.pid(), SIGTERM);
+  Result r = p.wait();
   EXPECT_EQ(r.status, 1000 + SIGTERM);
   EXPECT_TRUE(leftovers(work()).empty()) << ::testing::PrintToString(leftovers(work()));
   EXPECT_FALSE(fs::exists(work("plan.geojson")));

@@ -1,40 +1,20 @@
 // REB, DA11 and ESRI grid conversions run through the built executable:
 // the command lines a user types, exit status and the files left behind.
+#include "tests/support/RunProgram.h"
 #include "tests/support/Sandbox.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <fstream>
 #include <sstream>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void spit(const fs::path& p, const std::string& text) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << text;
-}
+using vltrx::test::Result;
+using vltrx::test::slurp;
+using vltrx::test::spit;
 
 // The exit status a negative error code leaves with the shell.
 int statusOf(int code) { return code & 0xFF; }
@@ -42,36 +22,13 @@ int statusOf(int code) { return code & 0xFF; }
 class RebEndToEnd : public ::testing::Test {
  protected:
   Result run(std::vector<std::string> args, bool noDialog = true) {
-    args.insert(args.begin(), VLTRX_EXE);
     if (noDialog) args.push_back("-nodialog");
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    fs::path outFile = box.root() / "stdout.txt", errFile = box.root() / "stderr.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addchdir_np(&actions, work().c_str());
-    pid_t pid;
-    Result r;
-    if (posix_spawn(&pid, VLTRX_EXE, &actions, nullptr, argv.data(), environ) == 0) {
-      int status = 0;
-      waitpid(pid, &status, 0);
-      r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    r.out = slurp(outFile);
-    r.err = slurp(errFile);
-    return r;
+    return vltrx::test::runProgram(box.root(), std::move(args),
+                                   vltrx::test::RunOptions().inFolder(work()));
   }
 
   /// The test's work folder, or a path in it.
-  fs::path work(const std::string& name = {}) {
-    fs::create_directories(box.root() / "work");
-    return name.empty() ? box.root() / "work" : box.root() / "work" / name;
-  }
+  fs::path work(const std::string& name = {}) { return vltrx::test::workPath(box.root(), name); }
 
   vltrx::test::Sandbox box;
 };

@@ -1,70 +1,29 @@
 // The built executable on TXT and GSI files: conversions in both directions,
 // the layout switches, folder runs and the errors a user meets.
+#include "tests/support/RunProgram.h"
 #include "tests/support/Sandbox.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <fstream>
 #include <sstream>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string err;
-};
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void spit(const fs::path& p, const std::string& text) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << text;
-}
+using vltrx::test::Result;
+using vltrx::test::slurp;
+using vltrx::test::spit;
 
 class TxtGsiEndToEnd : public ::testing::Test {
  protected:
   Result run(std::vector<std::string> args) {
-    args.insert(args.begin(), VLTRX_EXE);
     args.push_back("-nodialog");
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    fs::path errFile = box.root() / "stderr.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid;
-    Result r;
-    if (posix_spawn(&pid, VLTRX_EXE, &actions, nullptr, argv.data(), environ) == 0) {
-      int status = 0;
-      waitpid(pid, &status, 0);
-      r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    r.err = slurp(errFile);
-    return r;
+    return vltrx::test::runProgram(box.root(), std::move(args));
   }
 
-  fs::path work(const std::string& name) {
-    fs::create_directories(box.root() / "work");
-    return box.root() / "work" / name;
-  }
+  fs::path work(const std::string& name) { return vltrx::test::workPath(box.root()) / name; }
 
   vltrx::test::Sandbox box;
 };

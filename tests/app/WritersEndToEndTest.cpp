@@ -1,31 +1,20 @@
 // The DXF and SVG writers run through the built executable: from native XML
 // and CSV input, single files and folder runs, checked with the independent
 // readers (ezdxf, GDAL, xmllint, chromium).
+#include "tests/support/RunProgram.h"
 #include "tests/support/Sandbox.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using vltrx::test::slurp;
 
 std::string tool(const std::string& command) {
   std::string out;
@@ -44,32 +33,13 @@ class WritersEndToEnd : public ::testing::Test {
  protected:
   // Runs the executable; returns its exit status.
   int run(std::vector<std::string> args) {
-    args.insert(args.begin(), VLTRX_EXE);
     args.push_back("-nodialog");
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const fs::path errFile = box.root() / "stderr.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid;
-    int status = -1;
-    if (posix_spawn(&pid, VLTRX_EXE, &actions, nullptr, argv.data(), environ) == 0) {
-      waitpid(pid, &status, 0);
-      status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    err = slurp(errFile);
-    return status;
+    const vltrx::test::Result r = vltrx::test::runProgram(box.root(), std::move(args));
+    err = r.err;
+    return r.status;
   }
 
-  fs::path work(const std::string& name) {
-    fs::create_directories(box.root() / "work");
-    return box.root() / "work" / name;
-  }
+  fs::path work(const std::string& name) { return vltrx::test::workPath(box.root()) / name; }
 
   // What ezdxf reads from a DXF (see tests/formats/check-dxf.py).
   static std::string ezdxf(const fs::path& file) {
