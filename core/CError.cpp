@@ -54,10 +54,14 @@ int textIdForCode(int code) {
 
 CError makeLineError(int code, std::string_view detail, uint64_t line) {
   CError e = makeError(code, detail);
+  e.append(lineSuffix(line));
+  return e;
+}
+
+std::string lineSuffix(uint64_t line) {
   std::string suffix = text(39);
   if (auto pos = suffix.find("%d"); pos != std::string::npos) suffix.replace(pos, 2, std::to_string(line));
-  e.append(suffix);
-  return e;
+  return suffix;
 }
 
 std::string replaceFirstS(std::string_view format, std::string_view arg) {

@@ -145,6 +145,9 @@ inline CError makeError(ErrorCode code) { return makeError(+code); }
 CError makeError(int code, std::string_view detail);
 inline CError makeError(ErrorCode code, std::string_view detail) { return makeError(+code, detail); }
 
+/// The line suffix " [line %d]" (text id 39) with line filled in.
+std::string lineSuffix(uint64_t line);
+
 /// makeError(code, detail) with the line suffix " [line %d]" (text id 39)
 /// that readers counting lines append.
 CError makeLineError(int code, std::string_view detail, uint64_t line);

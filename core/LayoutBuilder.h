@@ -68,6 +68,9 @@ class LayoutBuilder {
   uint64_t fractionalPoints() const { return m_fractionalPoints; }
   /// Points staged or committed so far.
   uint64_t points() const { return m_points; }
+  /// Points staged and not yet committed (0 right after a batch went to
+  /// the store).
+  size_t stagedPoints() const { return m_staged; }
 
   /// Commits the staged polygons and checks the layout's point numbers
   /// (checkPointNumbers); its -907 for duplicate numbers is accepted when

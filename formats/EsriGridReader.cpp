@@ -130,10 +130,7 @@ class GridParser {
     CError e = makeError(code);
     e.append(": ");
     e.append(m_fileName);
-    std::string suffix = text(39);
-    const size_t pos = suffix.find("%d");
-    if (pos != std::string::npos) suffix.replace(pos, 2, std::to_string(m_line));
-    e.append(suffix);
+    e.append(lineSuffix(m_line));
     throw e;
   }
 

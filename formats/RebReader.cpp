@@ -129,10 +129,7 @@ class RebFileReader {
   [[noreturn]] void fail(ErrorCode code, uint64_t line) {
     CError e = makeError(code);
     e.append(m_fileName);
-    std::string suffix = text(39);
-    const size_t pos = suffix.find("%d");
-    if (pos != std::string::npos) suffix.replace(pos, 2, std::to_string(line));
-    e.append(suffix);
+    e.append(lineSuffix(line));
     throw e;
   }
 

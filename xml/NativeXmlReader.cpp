@@ -393,10 +393,7 @@ NativeReadResult run(XmlReader& reader, BlockId parent, const NativeReadOptions&
     // The parser's line goes with every error: " [line %d]".
     uint32_t line = pendingDetail().set && pendingDetail().code == rc ? pendingDetail().line : reader.line();
     CError e = makeError(rc);
-    std::string suffix = text(39);
-    auto pos = suffix.find("%d");
-    if (pos != std::string::npos) suffix.replace(pos, 2, std::to_string(line));
-    e.append(suffix);
+    e.append(lineSuffix(line));
     throw e;
   }
   return result;

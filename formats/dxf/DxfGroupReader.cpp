@@ -420,10 +420,7 @@ double DxfGroupReader::ValueDouble() {
 
 CError DxfGroupReader::errorAt(ErrorCode code, uint64_t line) {
   CError e = makeError(code);
-  std::string suffix = text(39);
-  const size_t at = suffix.find("%d");
-  if (at != std::string::npos) suffix.replace(at, 2, std::to_string(line));
-  e.append(suffix);
+  e.append(lineSuffix(line));
   return e;
 }
 

@@ -10,6 +10,7 @@
 
 #include "core/CError.h"
 #include "core/Layout.h"
+#include "core/LayoutBuilder.h"
 #include "core/MeasurementTree.h"
 #include "core/MessageTable.h"
 #include "core/Numbers.h"
@@ -31,8 +32,6 @@ namespace {
 
 // Drawings of this release and later hold UTF-8 values.
 constexpr int kFirstUtf8Version = 1021;
-// Staged points after which the commit hands a batch to the store.
-constexpr size_t kCommitBatchPoints = 16 * 1024;
 
 std::string_view trimmed(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -461,85 +460,69 @@ void postProcessDxf(tDXFData& data, const DxfReadSettings& settings) {
   EndJoiner(data, settings.epsilon / settings.scale).run();
 }
 
-// The one place that creates and fills the layout.
+// The one place that creates and fills the layout, through the shared
+// builder (batched commit, delete on failure, final number check).
 BlockId commitDxfPlan(BlockId parent, std::string_view name, tDXFData& data, bool acceptDuplicateIds) {
-  const BlockId layout = createLayout(parent, name);
-  try {
-    // firstNeeded[i]: the lowest staged point that polygon i or a later one
-    // still needs; every point below it can go once polygon i is reached.
-    // Polygons lie in the point table in their order, joined ones at its
-    // end, so this frees the table from its start as the commit goes on.
-    const size_t polygons = data.polygons.size();
-    std::vector<uint32_t> firstNeeded(polygons + 1, static_cast<uint32_t>(data.points.size()));
-    for (size_t i = polygons; i-- > 0;) {
-      const DxfStagedPolygon& p = data.polygons[i];
-      firstNeeded[i] = p.removed || p.count == 0 ? firstNeeded[i + 1] : std::min(firstNeeded[i + 1], p.first);
-    }
-    // Released in whole huge pages of the table (it is 2 MiB aligned), so
-    // no page is split and none is left behind between two batches.
-    char* const table = reinterpret_cast<char*>(data.points.data());
-    size_t released = 0;  // bytes
-    StagedPlan plan;
-    size_t staged = 0;
-    size_t next = 0;  // the polygon after the last one staged
-    auto flush = [&] {
-      if (!plan.polygons.empty()) commitStagedPlan(layout, plan);
-      plan.polygons.clear();
-      staged = 0;
-      const size_t upTo = firstNeeded[next] * sizeof(DxfVec) / kDxfHugePage * kDxfHugePage;
-      if (upTo > released) {
-        dxfReleasePages(table + released, upTo - released);
-        released = upTo;
-      }
-    };
-    for (const DxfStagedPolygon& p : data.polygons) {
-      ++next;
-      if (p.removed || p.count == 0) continue;
-      const uint16_t category = data.layers.empty() ? 0 : data.layers[p.layer].category;
-      // A polygon beyond what one record holds becomes pieces that share
-      // their end points; a closed one ends its last piece at its start.
-      const bool split = p.count > kMaxPolygonPoints;
-      const uint32_t total = p.count + (split && p.closed ? 1 : 0);
-      uint32_t start = 0;
-      for (;;) {
-        const uint32_t n = std::min<uint32_t>(total - start, kMaxPolygonPoints);
-        StagedPolygon& sp = plan.polygons.emplace_back();
-        if (category != 0) sp.categories.push_back(category);
-        sp.closed = p.closed && !split;
-        sp.points.resize(n);
-        for (uint32_t k = 0; k < n; ++k) {
-          const uint32_t index = start + k < p.count ? start + k : 0;
-          const DxfVec& v = data.points[p.first + index];
-          StagedPoint& point = sp.points[k];
-          point.x = v.x;
-          point.y = v.y;
-          point.z = v.z;
-          point.indexInPolygon = k;
-          if (!data.pointNumbers.empty()) {
-            point.sourceNumber = data.pointNumbers[p.first + index];
-            point.name = data.pointNames[p.first + index];
-          }
-        }
-        if (p.extra >= 0) {
-          const DxfPointExtra& extra = data.extras[static_cast<size_t>(p.extra)];
-          sp.points[0].categories.push_back(extra.category);
-          sp.points[0].comment = extra.comment;
-        }
-        staged += n;
-        if (start + n >= total) break;
-        start += n - 1;
-      }
-      if (staged >= kCommitBatchPoints) flush();
-    }
-    flush();
-    const int rc = checkPointNumbers(layout);
-    if (rc < 0 && !(rc == +ErrorCode::InvalidPointNumbers && acceptDuplicateIds)) throw makeError(rc);
-  } catch (...) {
-    // Nothing of a failed drawing stays in the store.
-    deleteNode(layout);
-    throw;
+  LayoutBuilder builder(parent, name);
+  // firstNeeded[i]: the lowest staged point that polygon i or a later one
+  // still needs; every point below it can go once polygon i is reached.
+  // Polygons lie in the point table in their order, joined ones at its
+  // end, so this frees the table from its start as the commit goes on.
+  const size_t polygons = data.polygons.size();
+  std::vector<uint32_t> firstNeeded(polygons + 1, static_cast<uint32_t>(data.points.size()));
+  for (size_t i = polygons; i-- > 0;) {
+    const DxfStagedPolygon& p = data.polygons[i];
+    firstNeeded[i] = p.removed || p.count == 0 ? firstNeeded[i + 1] : std::min(firstNeeded[i + 1], p.first);
   }
-  return layout;
+  // Released in whole huge pages of the table (it is 2 MiB aligned), so
+  // no page is split and none is left behind between two batches.
+  char* const table = reinterpret_cast<char*>(data.points.data());
+  size_t released = 0;  // bytes
+  for (size_t i = 0; i < polygons; ++i) {
+    const DxfStagedPolygon& p = data.polygons[i];
+    if (p.removed || p.count == 0) continue;
+    const uint16_t category = data.layers.empty() ? 0 : data.layers[p.layer].category;
+    // A polygon beyond what one record holds becomes pieces that share
+    // their end points; a closed one ends its last piece at its start.
+    const bool split = p.count > kMaxPolygonPoints;
+    const uint32_t total = p.count + (split && p.closed ? 1 : 0);
+    uint32_t start = 0;
+    for (;;) {
+      const uint32_t n = std::min<uint32_t>(total - start, kMaxPolygonPoints);
+      StagedPolygon& sp = builder.startPolygon();
+      if (builder.stagedPoints() == 0) {
+        // The builder has just handed a batch to the store (or starts):
+        // the points before this polygon's are not read again.
+        const size_t upTo = firstNeeded[i] * sizeof(DxfVec) / kDxfHugePage * kDxfHugePage;
+        if (upTo > released) {
+          dxfReleasePages(table + released, upTo - released);
+          released = upTo;
+        }
+      }
+      if (category != 0) sp.categories.push_back(category);
+      sp.closed = p.closed && !split;
+      sp.points.reserve(n);
+      for (uint32_t k = 0; k < n; ++k) {
+        const uint32_t index = start + k < p.count ? start + k : 0;
+        const DxfVec& v = data.points[p.first + index];
+        StagedPoint& point = builder.addPoint(v.x, v.y, v.z);
+        if (!data.pointNumbers.empty()) {
+          point.sourceNumber = data.pointNumbers[p.first + index];
+          point.name = data.pointNames[p.first + index];
+        }
+      }
+      if (p.extra >= 0) {
+        const DxfPointExtra& extra = data.extras[static_cast<size_t>(p.extra)];
+        sp.points[0].categories.push_back(extra.category);
+        sp.points[0].comment = extra.comment;
+      }
+      if (start + n >= total) break;
+      start += n - 1;
+    }
+  }
+  // Nothing of a failed drawing stays in the store: the builder deletes the
+  // layout unless this succeeds.
+  return builder.finish(acceptDuplicateIds);
 }
 
 BlockId readDxfInput(DxfGroupReader& reader, BlockId parent, std::string_view name, const DxfReadSettings& settings,
