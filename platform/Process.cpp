@@ -8,7 +8,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 extern char** environ;
 
@@ -156,6 +158,79 @@ bool runProgramIn(const std::vector<std::string>& argv, const std::filesystem::p
   bool ran = spawnAndWait(argv, &actions, exitCode, error);
   posix_spawn_file_actions_destroy(&actions);
   return ran;
+}
+
+namespace {
+
+bool startsWithNoCase(std::string_view s, std::string_view prefix) {
+  if (s.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    char c = s[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+// An address the browser may be given: http or https with a host, and
+// nothing xdg-open or the browser could take for something else.
+bool isWebAddress(std::string_view url) {
+  size_t rest = startsWithNoCase(url, "https://") ? 8 : startsWithNoCase(url, "http://") ? 7 : 0;
+  if (rest == 0 || rest == url.size() || url[rest] == '/' || url[rest] == '?' || url[rest] == '#') return false;
+  for (unsigned char c : url)
+    if (c <= 0x20 || c == 0x7f) return false;
+  return true;
+}
+
+}  // namespace
+
+bool openWebPage(const std::string& url, std::string* error) {
+  if (!isWebAddress(url)) {
+    if (error) *error = "not an http or https address: " + url;
+    return false;
+  }
+  posix_spawn_file_actions_t actions;
+  if (posix_spawn_file_actions_init(&actions) != 0) {
+    if (error) *error = "out of memory";
+    return false;
+  }
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  std::string program = "xdg-open";
+  char* argv[] = {program.data(), const_cast<char*>(url.c_str()), nullptr};
+  pid_t pid = 0;
+  int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) {
+    if (error) *error = "xdg-open: " + std::string(std::strerror(rc));
+    return false;
+  }
+  // xdg-open usually hands the page to a running browser and ends at once;
+  // a failure (no browser, no desktop) shows in its exit status.
+  using namespace std::chrono_literals;
+  const auto until = std::chrono::steady_clock::now() + 1s;
+  int status = 0;
+  for (;;) {
+    pid_t waited = waitpid(pid, &status, WNOHANG);
+    if (waited == pid) break;
+    if (waited == -1 && errno != EINTR) return true;  // collected elsewhere: nothing more to tell
+    if (std::chrono::steady_clock::now() >= until) {
+      // The browser runs in the foreground of xdg-open: collect it later.
+      std::thread([pid] {
+        int s = 0;
+        while (waitpid(pid, &s, 0) == -1 && errno == EINTR) {
+        }
+      }).detach();
+      return true;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+  if (error) {
+    *error = WIFEXITED(status) ? "xdg-open ended with exit status " + std::to_string(WEXITSTATUS(status))
+                               : "xdg-open ended by signal " + std::to_string(WTERMSIG(status));
+  }
+  return false;
 }
 
 bool runCommandLine(std::string_view commandLine, int* exitCode, std::string* error) {

@@ -42,6 +42,16 @@ bool runProgramIn(const std::vector<std::string>& argv, const std::filesystem::p
 /// that ends the converter on to it.
 int runningChild() noexcept;
 
+/// Opens a web page in the desktop's browser with "xdg-open <url>" (found
+/// in PATH, started without a shell, standard input from /dev/null and no
+/// other inherited descriptor). Only http:// and https:// addresses with a
+/// host and without blanks or control characters are opened. The browser
+/// may keep xdg-open running: it is waited for at most about a second, then
+/// left to a thread of its own that collects it when it ends. False, with
+/// the reason in error, when the address is refused, xdg-open cannot be
+/// started or it ends at once with a non-zero exit status.
+bool openWebPage(const std::string& url, std::string* error = nullptr);
+
 /// splitCommandLine then runProgram.
 bool runCommandLine(std::string_view commandLine, int* exitCode, std::string* error = nullptr);
 

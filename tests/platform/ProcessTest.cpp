@@ -1,10 +1,15 @@
 #include "platform/Process.h"
+#include "tests/support/Sandbox.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -94,4 +99,55 @@ TEST(Process, ScriptToolsStartInTheirFolderWithNothingInherited) {
   EXPECT_TRUE(platform::runProgramIn({"./true"}, "/usr/bin", &code, &error)) << error;
   EXPECT_EQ(code, 0);
   EXPECT_FALSE(platform::runProgramIn({"true"}, "/no/such/folder", &code, &error));
+}
+
+// The browser is xdg-open from PATH, given the address as its one argument
+// (no shell between), and only for http and https addresses.
+TEST(Process, WebPagesOpenThroughXdgOpenOnlyForHttpAddresses) {
+  vltrx::test::Sandbox box;
+  const std::filesystem::path bin = box.root() / "bin", args = box.root() / "args";
+  std::filesystem::create_directories(bin);
+  std::ofstream(bin / "xdg-open") << "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > " << args.string()
+                                  << "\nsleep ${FAKE_SLEEP:-0}\nexit ${FAKE_EXIT:-0}\n";
+  std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+  box.set("PATH", bin);
+  auto ran = [&] {
+    std::ifstream in(args);
+    std::stringstream s;
+    s << in.rdbuf();
+    std::filesystem::remove(args);
+    return s.str();
+  };
+
+  std::string error;
+  const std::string page = "https://u.example/d?lang=en&curver=3400;touch${IFS}x|$(id)";
+  EXPECT_TRUE(platform::openWebPage(page, &error)) << error;
+  EXPECT_EQ(ran(), "1|" + page + "|");
+  EXPECT_TRUE(platform::openWebPage("HTTP://u.example", &error)) << error;
+  EXPECT_EQ(ran(), "1|HTTP://u.example|");
+
+  for (const char* refused : {"", "file:///etc/passwd", "ftp://u.example/d", "javascript:alert(1)", "https://",
+                              "https:///d", "http://u.example/a b", "http://u.example/\n", "-http://u.example",
+                              "u.example/d"}) {
+    SCOPED_TRACE(refused);
+    error.clear();
+    EXPECT_FALSE(platform::openWebPage(refused, &error));
+    EXPECT_NE(error.find("not an http or https address"), std::string::npos) << error;
+    EXPECT_EQ(ran(), "");
+  }
+
+  // Ending at once with a failure is reported; a browser that keeps
+  // xdg-open running does not hold the caller up.
+  box.set("FAKE_EXIT", "3");
+  EXPECT_FALSE(platform::openWebPage(page, &error));
+  EXPECT_EQ(error, "xdg-open ended with exit status 3");
+  box.set("FAKE_EXIT", "0");
+  box.set("FAKE_SLEEP", "5");
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_TRUE(platform::openWebPage(page, &error)) << error;
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+
+  box.set("PATH", box.root() / "empty");
+  EXPECT_FALSE(platform::openWebPage(page, &error));
+  EXPECT_NE(error.find("xdg-open: "), std::string::npos) << error;
 }
