@@ -9,7 +9,7 @@ namespace vltrx::update {
 namespace {
 
 constexpr int kLanguages = 5;
-constexpr int kTexts = 9;
+constexpr int kTexts = 11;
 
 // Rows in UpdateText order; columns de, en, fr, ru, pl.
 const std::array<std::array<std::string, kLanguages>, kTexts>& table() {
@@ -65,6 +65,8 @@ const std::array<std::array<std::string, kLanguages>, kTexts>& table() {
        "\u043f\u043e\u0434\u043a\u043b\u044e\u0447\u0435\u043d\u0438\u044f \u043a "
        "\u0418\u043d\u0442\u0435\u0440\u043d\u0435\u0442\u0443.",
        "Nie mo\u017cna wyszuka\u0107 aktualizacji, poniewa\u017c brak po\u0142\u0105czenia z Internetem."},
+      {"&Ja", "&Yes", "&Oui", "&\u0414\u0430", "&Tak"},
+      {"&Nein", "&No", "&Non", "&\u041d\u0435\u0442", "&Nie"},
   }};
   return texts;
 }

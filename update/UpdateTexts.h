@@ -1,6 +1,7 @@
-// The update check's own texts in German, English, French, Russian and
-// Polish, and the language codes that select them. The module is
-// self-contained: it does not use the converter's message table.
+// The update check's own texts, the buttons of its notification included,
+// in German, English, French, Russian and Polish, and the language codes
+// that select them. The module is self-contained: it does not use the
+// converter's message table.
 #pragma once
 
 #include <string>
@@ -20,6 +21,8 @@ enum class UpdateText {
   NoNewVersion,   // "     No new version of %s available."
   ServiceDown,    // "Unable to search ... Update Server is not available."
   NoInternet,     // "Unable to search ... no Internet connection."
+  Yes,            // the buttons of the notification
+  No,
 };
 
 /// The language of a code: "de", "en", "fr", "ru", "pl"; "it" and "sp"

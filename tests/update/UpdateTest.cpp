@@ -3,6 +3,7 @@
 #include "framework/SettingsKey.h"
 #include "platform/SettingsStore.h"
 #include "tests/support/Sandbox.h"
+#include "tests/support/UpdateService.h"
 
 #include <gtest/gtest.h>
 
@@ -28,89 +29,9 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-std::string readAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// The reference service as a child process on a free port of 127.0.0.1.
-class ReferenceService {
- public:
-  ReferenceService(const fs::path& folder, std::vector<std::string> args) {
-    fs::path portFile = folder / "port";
-    m_log = folder / "service.log";
-    fs::remove(portFile);
-    std::vector<std::string> argv = {VLTRX_PYTHON, VLTRX_UPDATE_SERVICE, "--port", "0", "--port-file",
-                                     portFile.string()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    m_pid = fork();
-    if (m_pid == 0) {
-      FILE* log = std::fopen(m_log.c_str(), "w");
-      if (log) dup2(fileno(log), 2);
-      std::vector<char*> cargs;
-      for (auto& a : argv) cargs.push_back(a.data());
-      cargs.push_back(nullptr);
-      execv(cargs[0], cargs.data());
-      _exit(127);
-    }
-    for (int i = 0; i < 200 && !fs::exists(portFile); ++i) std::this_thread::sleep_for(25ms);
-    std::ifstream(portFile) >> m_port;
-  }
-  ~ReferenceService() {
-    if (m_pid > 0) {
-      kill(m_pid, SIGTERM);
-      waitpid(m_pid, nullptr, 0);
-    }
-  }
-  int port() const { return m_port; }
-  std::string url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/versions.xml"; }
-  std::string httpsUrl() const { return "https://127.0.0.1:" + std::to_string(m_port) + "/versions.xml"; }
-  std::string log() const { return readAll(m_log); }
-
- private:
-  pid_t m_pid = -1;
-  int m_port = 0;
-  fs::path m_log;
-};
-
-// A server that accepts connections (the kernel completes the handshake
-// from the backlog) and never answers.
-class SilentServer {
- public:
-  SilentServer() {
-    m_fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    listen(m_fd, 8);
-    socklen_t len = sizeof a;
-    getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
-    m_port = ntohs(a.sin_port);
-  }
-  ~SilentServer() { close(m_fd); }
-  std::string url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/versions.xml"; }
-
- private:
-  int m_fd = -1;
-  int m_port = 0;
-};
-
-// A port nobody listens on: bound for a moment, then closed.
-int closedPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  close(fd);
-  return ntohs(a.sin_port);
-}
+using test::closedPort;
+using test::ReferenceService;
+using test::SilentServer;
 
 // Collects the events of one check.
 struct Recorder {
@@ -361,19 +282,22 @@ TEST_F(UpdateCheckTest, DestroyingTheCheckerEndsARunningCheck) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
 }
 
+// Runs a shell command line (the test's own, fixed text), stdout and stderr
+// together; status receives the exit status.
+std::string runCommand(const std::string& command, int* status) {
+  FILE* p = popen((command + " 2>&1").c_str(), "r");
+  std::string out;
+  char buf[512];
+  while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+  *status = WEXITSTATUS(pclose(p));
+  return out;
+}
+
 // The command line: the progress lines on stdout, exit 0 when the service
 // answered, the low byte of -2 when it cannot be reached.
 TEST_F(UpdateCheckTest, CommandLineCheckPrintsTheProgressLines) {
   ReferenceService service(m_box.root(), {"--program", "vltrx=3500"});
-  auto run = [&](int* status) {
-    std::string command = std::string(VLTRX_EXE) + " -checkupdate -lang:en 2>&1";
-    FILE* p = popen(command.c_str(), "r");
-    std::string out;
-    char buf[512];
-    while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-    *status = WEXITSTATUS(pclose(p));
-    return out;
-  };
+  auto run = [&](int* status) { return runCommand(std::string(VLTRX_EXE) + " -checkupdate -lang:en", status); };
   useService(service.url());
   int status = -1;
   std::string out = run(&status);
@@ -387,6 +311,22 @@ TEST_F(UpdateCheckTest, CommandLineCheckPrintsTheProgressLines) {
   out = run(&status);
   EXPECT_EQ(status, 254);
   EXPECT_NE(out.find("Unable to search for updates since the Update Server is not available."), std::string::npos)
+      << out;
+}
+
+// In a network namespace of its own the program sees no interface but a
+// loopback one that is down: no Internet connection, -1, before any request.
+TEST_F(UpdateCheckTest, CommandLineCheckWithoutNetworkGivesNoInternet) {
+  int status = -1;
+  std::string probe = runCommand("unshare -n true", &status);
+  if (status != 0) GTEST_SKIP() << "no network namespace here (unshare -n needs root): " << probe;
+  // A documentation address (TEST-NET-1): nothing would answer it anyway.
+  useService("http://192.0.2.1/versions.xml");
+  std::string out = runCommand("unshare -n " + std::string(VLTRX_EXE) + " -checkupdate -lang:en", &status);
+  EXPECT_EQ(status, 255) << out;  // the low byte of -1
+  EXPECT_NE(out.find("Looking for update of vltrx...\nUnable to search for updates since there is no Internet "
+                     "connection.\n"),
+            std::string::npos)
       << out;
 }
 
@@ -480,7 +420,7 @@ TEST(UpdateTexts, LanguageCodesAndFields) {
     EXPECT_EQ(languageFromCode(c.code), c.language);
   }
   // Every text exists in every language with the same fields.
-  for (int t = 0; t <= static_cast<int>(UpdateText::NoInternet); ++t) {
+  for (int t = 0; t <= static_cast<int>(UpdateText::No); ++t) {
     const std::string& en = updateText(static_cast<UpdateText>(t), UpdateLanguage::En);
     for (UpdateLanguage l : {UpdateLanguage::De, UpdateLanguage::Fr, UpdateLanguage::Ru, UpdateLanguage::Pl}) {
       SCOPED_TRACE(t);
