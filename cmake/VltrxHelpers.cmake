@@ -27,6 +27,6 @@ function(vltrx_add_test name)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT
-      "HOME=${sandbox}/home;XDG_CONFIG_HOME=${sandbox}/config;XDG_DATA_HOME=${sandbox}/data;TMPDIR=${sandbox}/tmp;VLTRX_USER_SETTINGS=${sandbox}/config/vltrx/settings.db;VLTRX_MACHINE_SETTINGS=${sandbox}/etc/vltrx/settings.db;VLTRX_TEST_SANDBOX=${sandbox}")
+      "HOME=${sandbox}/home;XDG_CONFIG_HOME=${sandbox}/config;XDG_DATA_HOME=${sandbox}/data;TMPDIR=${sandbox}/tmp;VLTRX_USER_SETTINGS=${sandbox}/config/vltrx/settings.db;VLTRX_MACHINE_SETTINGS=${sandbox}/etc/vltrx/settings.db;VLTRX_TEST_SANDBOX=${sandbox};VLTRX_UPDATE_CHECK=0")
   file(MAKE_DIRECTORY ${sandbox}/home ${sandbox}/config ${sandbox}/data ${sandbox}/tmp ${sandbox}/etc)
 endfunction()

@@ -2,6 +2,7 @@
 // language; the general settings are read at start and written back when a
 // path is chosen and when Convert is pressed.
 #include "gui/MainDialog.h"
+#include "gui/UpdateDialogs.h"
 
 #include "app/CommandLine.h"
 #include "core/CError.h"
@@ -27,6 +28,8 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QShowEvent>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -209,9 +212,20 @@ void MainDialog::buildMenus() {
   QAction* manual = help->addAction(msg(304), this, &MainDialog::openManual);
   manual->setShortcut(QKeySequence(Qt::Key_F1));
   help->addAction(msg(305), this, [this] { openFolderSetting("DocDir"); });
-  QAction* updates = help->addAction(msg(306));
-  updates->setEnabled(false);  // the update check is not part of this build
+  help->addAction(msg(306), this, &MainDialog::lookForUpdates);
   help->addAction(msg(307), this, &MainDialog::showInfo);
+}
+
+void MainDialog::lookForUpdates() { runUpdateCheckWithProgress(this); }
+
+void MainDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // The silent check once the dialog is up: it runs on its own thread and
+  // offers a newer version over the dialog when there is one.
+  if (!m_checkedAtStart) {
+    m_checkedAtStart = true;
+    QTimer::singleShot(0, this, [this] { startUpdateCheckAtStart(this); });
+  }
 }
 
 bool MainDialog::folderMode() const { return m_folderAction->isChecked(); }

@@ -60,6 +60,8 @@ class MainDialog : public QDialog {
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  /// The first showing starts the silent update check.
+  void showEvent(QShowEvent* event) override;
 
  private:
   void buildMenus();
@@ -72,6 +74,7 @@ class MainDialog : public QDialog {
   void loadOptions();
   void saveOptions();
   void showInfo();
+  void lookForUpdates();
   void showError(const QString& text);
   void updateFolderMode();
 
@@ -92,6 +95,7 @@ class MainDialog : public QDialog {
   QPushButton* m_outButton = nullptr;
   QComboBox* m_outPath = nullptr;
   QPushButton* m_convert = nullptr;
+  bool m_checkedAtStart = false;
 };
 
 /// "%i of %i file(s) converted" filled in, in the current language.

@@ -68,6 +68,7 @@ class GuiTest : public ::testing::Test {
     static char* argv[] = {name, nullptr};
     static QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    test::Sandbox box;  // start-up writes settings, also when run outside ctest
     startGui({"gui_tests", "-lang:en"});
   }
   // Each test has its own settings stores: ctest runs the tests of this

@@ -1,7 +1,8 @@
 // Test helper: a fresh folder below $TMPDIR with the converter's locations
 // (settings stores, XDG folders, temporary folder, HOME) pointed into it for
-// the lifetime of the object. The variables are restored and the folder is
-// removed on destruction. Header-only, usable by every test suite.
+// the lifetime of the object, and the update check at start switched off.
+// The variables are restored and the folder is removed on destruction.
+// Header-only, usable by every test suite.
 #pragma once
 
 #include <cstdlib>
@@ -32,6 +33,8 @@ class Sandbox {
     set("TMPDIR", m_root / "tmp");
     set("VLTRX_USER_SETTINGS", userSettings());
     set("VLTRX_MACHINE_SETTINGS", machineSettings());
+    // No main dialog of a test asks the update service when it opens.
+    set("VLTRX_UPDATE_CHECK", "0");
   }
 
   ~Sandbox() {
