@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -367,6 +368,8 @@ QComboBox* OptionForm::addLetters(const void* member, std::string_view letters, 
   combo->setEditable(true);
   combo->setInsertPolicy(QComboBox::NoInsert);
   combo->addItems(entries);
+  // The text stays as typed: "yxz" is not completed to the entry "YXZ".
+  if (QCompleter* completer = combo->completer()) completer->setCaseSensitivity(Qt::CaseSensitive);
   combo->setEditText(QString::fromStdString(*field));
   Entry& e = place(*d, combo, nullptr);
   std::string allowed(letters);
