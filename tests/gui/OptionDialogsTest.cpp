@@ -312,6 +312,79 @@ TEST_F(OptionDialogTest, AlphanumericIdsNotOfferedAreDisabledAndNotStored) {
   EXPECT_EQ(stored("XSLT_In_PID_AlphaNum"), "<missing>");
 }
 
+TEST_F(OptionDialogTest, FormStoresEveryKindAndTheLoaderReadsItBack) {
+  // A format dialog as the form builds it: texts given where the record
+  // declares none, a combo of fixed entries, a range-checked integer, a
+  // signed height with its percent, a character and a text.
+  DxfOptions record;
+  QDialog dialog;
+  OptionForm form(dialog, record);
+  form.beginGroup(146);
+  auto* approx = qobject_cast<QLineEdit*>(form.add(&record.approx, {147, 0}));
+  auto* method = form.addCombo(&record.cpMethod, {msg(150), msg(151), msg(152)}, {}, false, {149, 0});
+  form.endGroup();
+  form.nextColumn();
+  form.beginGroup(158);
+  auto* blocks = qobject_cast<QCheckBox*>(form.add(&record.pidImport, {159, 0}));
+  QLineEdit* line = form.addInteger(&record.pidLineNumber, 1, 999, {153, 0});
+  auto* layer = qobject_cast<QLineEdit*>(form.add(&record.pidImportLayer, {143, 0}));
+  auto* height = qobject_cast<QLineEdit*>(form.add(&record.coord.height));
+  form.endGroup();
+  QPushButton* ok = form.addOkButton(true);
+  ASSERT_TRUE(approx && method && blocks && line && layer && height && ok);
+  EXPECT_EQ(blocks->text(), msg(159));
+  EXPECT_EQ(form.valueName(&record.pidLineNumber), "DXF_PID_LineNumber");
+  EXPECT_EQ(form.add(&record.keyPrefix), nullptr) << "not a declared field";
+  EXPECT_EQ(method->currentIndex(), kCentrePointsByFactor);
+
+  approx->setText("0,25");
+  method->setCurrentIndex(kCentrePointsAll);
+  blocks->setChecked(true);
+  layer->setText("PUNKTNR");
+  height->setText("3%");
+  line->setText("1000");
+  bool extra = false;
+  form.addCheck([&] { return extra; });
+  QStringList boxes = answeringBoxes([&] { ok->click(); });
+  EXPECT_EQ(boxes, QStringList{"Numerical value between 1 and 999 expected!"});
+  line->setText("12");
+  EXPECT_FALSE(form.accept()) << "the extra check fails";
+  EXPECT_EQ(stored("DXF_Approx"), "<missing>");
+  extra = true;
+  ASSERT_TRUE(form.accept());
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+
+  DxfOptions loaded;
+  loaded.load(settingsKey(), true);
+  EXPECT_EQ(loaded.approx, 0.25);
+  EXPECT_EQ(loaded.cpMethod, kCentrePointsAll);
+  EXPECT_TRUE(loaded.pidImport);
+  EXPECT_EQ(loaded.pidLineNumber, 12);
+  EXPECT_EQ(loaded.pidImportLayer, "PUNKTNR");
+  EXPECT_EQ(loaded.coord.height, 3.0);
+  EXPECT_TRUE(loaded.coord.relative);
+  EXPECT_EQ(stored("DXF_CoordHeight"), "-3.0000000000");
+
+  // A relative height shows as a percentage; a character field its byte.
+  DxfOptions shown;
+  shown.coord.height = 2.5;
+  shown.coord.relative = true;
+  CsvOptions csv;
+  csv.inDelimiter = ',';
+  QDialog other;
+  OptionForm second(other, shown);
+  EXPECT_EQ(qobject_cast<QLineEdit*>(second.add(&shown.coord.height))->text().toStdString(), "2.50%");
+  QDialog third;
+  OptionForm table(third, csv);
+  auto* delimiter = qobject_cast<QLineEdit*>(table.add(&csv.inDelimiter, {0, 0}));
+  ASSERT_NE(delimiter, nullptr);
+  EXPECT_EQ(delimiter->text().toStdString(), ",");
+  delimiter->setText(";");
+  ASSERT_TRUE(table.accept());
+  EXPECT_EQ(csv.inDelimiter, ';');
+  EXPECT_EQ(stored("CSV_In_Delimiter"), ";");
+}
+
 TEST_F(OptionDialogTest, DispatchOpensNothingWhereNoDialogIsOffered) {
   struct Case {
     FormatType type;
