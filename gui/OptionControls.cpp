@@ -58,6 +58,8 @@ bool leadingNumber(const std::string& s, double& value) { return parseLeadingDou
 /// once one has been shown, which is the reshow delay 0 of the dialogs.
 class TooltipStyle : public QProxyStyle {
  public:
+  // The application's own style underneath, so the controls look alike.
+  TooltipStyle() : QProxyStyle(QApplication::style()->name()) {}
   int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                 QStyleHintReturn* returnData) const override {
     if (hint == SH_ToolTip_WakeUpDelay) return kTooltipInitialDelay;
