@@ -252,6 +252,33 @@ TEST_F(OptionDialogTest, GenericInputDialogChecksOnLeavingAndStoresOnOk) {
   EXPECT_EQ(dialog.scaleEdit()->text().toStdString(), "abc");
 }
 
+TEST_F(OptionDialogTest, MovingTheFocusOnChecksTheFieldLeft) {
+  XmlOptions record;
+  record.inSwap = true;
+  GenericOptionsDialog dialog(record, kFormatXml, FormatDirection::Import, settingsKey());
+  dialog.show();
+  dialog.activateWindow();
+  QApplication::processEvents();
+  auto moveFocus = [](QWidget* to) {
+    return answeringBoxes([&] {
+      to->setFocus(Qt::TabFocusReason);
+      QApplication::processEvents();
+    });
+  };
+  moveFocus(dialog.scaleEdit());
+  dialog.scaleEdit()->setText("2,75");
+  EXPECT_TRUE(moveFocus(dialog.swapOrderCombo()).isEmpty());
+  EXPECT_EQ(dialog.scaleEdit()->text().toStdString(), "2.750000");
+  ASSERT_TRUE(dialog.swapOrderCombo()->hasFocus());
+
+  dialog.swapOrderCombo()->setEditText("ab");
+  QStringList boxes = moveFocus(dialog.scaleEdit());
+  ASSERT_EQ(boxes.size(), 1);
+  EXPECT_TRUE(boxes[0].startsWith("String must be 3 chars long"));
+  EXPECT_TRUE(dialog.swapOrderCombo()->currentText().isEmpty());
+  dialog.reject();
+}
+
 TEST_F(OptionDialogTest, FailedChecksKeepTheDialogOpenAndStoreNothing) {
   XmlOptions record;
   GenericOptionsDialog dialog(record, kFormatXml, FormatDirection::Import, settingsKey());
