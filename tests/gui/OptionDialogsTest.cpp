@@ -31,6 +31,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <functional>
 
 namespace vltrx::gui {
@@ -54,9 +55,18 @@ class OptionDialogTest : public ::testing::Test {
     static int argc = 1;
     static char name[] = "gui_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
+    // One application for the executable, whichever suite starts first.
+    if (!QApplication::instance()) static QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    suiteSettings() = std::make_unique<test::Sandbox>();
     startGui({"gui_tests", "-lang:en"});
+  }
+  static void TearDownTestSuite() { suiteSettings().reset(); }
+  /// The settings of the suite's start-up, also when the executable runs
+  /// outside ctest: never the user's own.
+  static std::unique_ptr<test::Sandbox>& suiteSettings() {
+    static std::unique_ptr<test::Sandbox> box;
+    return box;
   }
   void SetUp() override {
     setLanguage(Language::En);
