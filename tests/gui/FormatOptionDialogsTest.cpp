@@ -7,7 +7,6 @@
 #include "framework/SettingsKey.h"
 #include "gui/FormatDialog.h"
 #include "gui/FormatOptionDialogs.h"
-#include "gui/MainDialog.h"
 #include "platform/SettingsStore.h"
 #include "tests/support/Languages.h"
 #include "tests/support/RunProgram.h"
@@ -161,12 +160,6 @@ Step chooseFile(const fs::path& file, QString* shownFolder = nullptr) {
   return step;
 }
 
-std::string storedString(const char* name) {
-  std::string v;
-  settingsKey().readString(name, v, "");
-  return v;
-}
-
 /// Every value the dialogs may have written.
 std::vector<std::string> storedNames() {
   std::vector<std::string> names;
@@ -226,40 +219,45 @@ const char* const kTwoLayers =
 TEST_F(FormatDialogTest, OkStoresEveryDialogsValuesAndTheConversionUsesThem) {
   const RoundTrip cases[] = {
       {"dxf in", opener(runDxfInputDialog),
-       [](QWidget* d) { setChecked(d, "DXF_ImportAllLayers", false); }, {{"DXF_ImportAllLayers", "0"}, {"DXF_Approx", "0.0100000000"}},
-       "two.dxf", kTwoLayers, "two.csv", "dxf", "csv", "1;1.5000;2.5000", "3.5000"},
+       [](QWidget* d) { setChecked(d, "DXF_ImportAllLayers", false); },
+       {{"DXF_ImportAllLayers", "0"}, {"DXF_Approx", "0.0100000000"}}, "two.dxf", kTwoLayers, "two.csv", "dxf", "csv",
+       "1;1.5000;2.5000", "3.5000"},
       {"dxf out", opener(runDxfOutputDialog),
        [](QWidget* d) {
          setText(d, "DXF_PDMODE", QString::fromStdString(text(183) + " " + text(186)));
          setChecked(d, "DXF_PID", true);
          setText(d, "DXF_PIDHeight", "5%");
        },
-       {{"DXF_PIDHeight", "-5.0000000000"}, {"DXF_PDMODE", "34"}, {"DXF_PID", "1"}}, "p.txt", "7 10 20 3\r\n", "p.dxf", "txt", "dxf",
-       "$PDMODE\r\n 70\r\n34\r\n"},
+       {{"DXF_PIDHeight", "-5.0000000000"}, {"DXF_PDMODE", "34"}, {"DXF_PID", "1"}}, "p.txt", "7 10 20 3\r\n",
+       "p.dxf", "txt", "dxf", "$PDMODE\r\n 70\r\n34\r\n"},
       {"csv in", opener(runCsvInputDialog),
        [](QWidget* d) {
          setText(d, "CSV_In_Delimiter", "TAB");
          setText(d, "CSV_In_Decimal", ",");
        },
-       {{"CSV_In_Delimiter", "\t"}, {"CSV_In_Decimal", ","}, {"CSV_In_ScaleFactor", "1.0000000000"}}, "t.csv", "1\t10,5\t20,25\t3\r\n", "t.txt", "csv", "txt", "1\t10.5000\t20.2500\t3.0000\t"},
+       {{"CSV_In_Delimiter", "\t"}, {"CSV_In_Decimal", ","}, {"CSV_In_ScaleFactor", "1.0000000000"}}, "t.csv",
+       "1\t10,5\t20,25\t3\r\n", "t.txt", "csv", "txt", "1\t10.5000\t20.2500\t3.0000\t"},
       {"csv out", opener(runCsvOutputDialog),
        [](QWidget* d) {
          setText(d, "CSV_Out_Delimiter", "|");
          setText(d, "CSV_Out_Decimal", ",");
        },
-       {{"CSV_Out_Delimiter", "|"}, {"CSV_Out_Decimal", ","}}, "c.txt", "1 10.5 20.25 3\r\n", "c.csv", "txt", "csv", "1|10,5000|20,2500|3,0000|"},
+       {{"CSV_Out_Delimiter", "|"}, {"CSV_Out_Decimal", ","}}, "c.txt", "1 10.5 20.25 3\r\n", "c.csv", "txt", "csv",
+       "1|10,5000|20,2500|3,0000|"},
       {"txt in", opener(runTxtInputDialog),
        [](QWidget* d) {
          setText(d, "TXT_In_Delimiter", ";");
          setText(d, "TXT_In_Format", "#YXZ");
        },
-       {{"TXT_In_Format", "#YXZ"}, {"TXT_In_Delimiter", ";"}}, "i.txt", "1;20.25;10.5;3\r\n", "i.csv", "txt", "csv", "1;10.5000;20.2500;3.0000;"},
+       {{"TXT_In_Format", "#YXZ"}, {"TXT_In_Delimiter", ";"}}, "i.txt", "1;20.25;10.5;3\r\n", "i.csv", "txt", "csv",
+       "1;10.5000;20.2500;3.0000;"},
       {"txt out", opener(runTxtOutputDialog),
        [](QWidget* d) {
          setText(d, "TXT_Out_Delimiter", ";");
          setText(d, "TXT_Out_Format", "#ZXY");
        },
-       {{"TXT_Out_Format", "#ZXY"}, {"TXT_Out_Delimiter", ";"}}, "o.txt", "1 10.5 20.25 3\r\n", "o2.txt", "txt", "txt", "1;3.0000;10.5000;20.2500;"},
+       {{"TXT_Out_Format", "#ZXY"}, {"TXT_Out_Delimiter", ";"}}, "o.txt", "1 10.5 20.25 3\r\n", "o2.txt", "txt", "txt",
+       "1;3.0000;10.5000;20.2500;"},
       {"gsi in", opener(runGsiInputDialog), [](QWidget* d) { setText(d, "GSI_In_WordIndex_Comment", "72"); },
        {{"GSI_In_WordIndex_Comment", "72"}, {"GSI_InScaleFactor", "1.0000000000"}}, "g.gsi",
        "110001+00000007 720000+000000AB 81..00+00010500 82..00+00020250 83..00+00003000 \r\n", "g.csv", "gsi",
@@ -283,7 +281,9 @@ TEST_F(FormatDialogTest, OkStoresEveryDialogsValuesAndTheConversionUsesThem) {
     for (const auto& [name, value] : c.stored) EXPECT_EQ(storedText(name), value) << name;
     std::string out = convert(c.inName, c.input, c.outName, c.inFormat, c.outFormat);
     EXPECT_NE(out.find(c.expected), std::string::npos) << out;
-    if (c.unexpected) EXPECT_EQ(out.find(c.unexpected), std::string::npos) << out;
+    if (c.unexpected) {
+      EXPECT_EQ(out.find(c.unexpected), std::string::npos) << out;
+    }
   }
 }
 
