@@ -50,9 +50,11 @@ void chooseLanguage(const std::vector<std::string>& args, bool save) {
   }
 }
 
-/// -opt: on a terminal: the option record of that format and direction, and
-/// how to change it.
-int showOptions(const ConversionJob& job, AllFormatOptions& options) {
+/// -opt: the option dialog of that format and direction when a display is
+/// there (the graphical program opens it, with the same arguments);
+/// otherwise, or when it cannot be started, the option record on the
+/// terminal and how to change it.
+int showOptions(const std::vector<std::string>& args, const ConversionJob& job, AllFormatOptions& options) {
   const std::string& name = job.optionFormatName;
   if (name.empty()) throw makeError(ErrorCode::InvalidOptionId);
   FormatDirection direction = FormatDirection::Import;
@@ -62,6 +64,12 @@ int showOptions(const ConversionJob& job, AllFormatOptions& options) {
     direction = FormatDirection::Export;
   }
   if (!f) throw makeError(ErrorCode::InvalidOptionId);
+  if (std::filesystem::path gui = guiProgram(); !gui.empty() && displayAvailable()) {
+    std::vector<std::string> argv = args;
+    argv[0] = gui.string();
+    int code = 1;
+    if (platform::runProgram(argv, &code)) return code;
+  }
   std::string out = f->description + " (" + f->id + ")\n";
   for (const std::string& line : describeOptions(f->type, direction, options)) out += "  " + line + "\n";
   out += "\nChange these values for one run with the switches of -help:" + shortId(*f) +
@@ -91,7 +99,7 @@ int dispatch(const std::vector<std::string>& args, ConversionJob& job, AllFormat
       return 1;
     }
     case Action::EditOptions:
-      return showOptions(job, options);
+      return showOptions(args, job, options);
     case Action::SaveOptions: {
       int in = job.inputFormat, out = job.outputFormat;
       if (in == 0 && out == 0) in = out = kFormatAll;

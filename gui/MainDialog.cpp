@@ -7,6 +7,7 @@
 #include "core/CError.h"
 #include "core/MessageTable.h"
 #include "framework/OptionFile.h"
+#include "gui/OptionDialogs.h"
 #include "framework/PluginFormats.h"
 #include "framework/SettingsKey.h"
 #include "platform/Paths.h"
@@ -155,10 +156,6 @@ MainDialog::MainDialog(fs::path converter, ChildRunner runner, QWidget* parent)
   bottom->addWidget(m_convert);
   layout->addLayout(bottom);
 
-  // The option dialogs are a separate piece of the front end; until they
-  // exist the options are changed with -saveopt/-loadopt or "Load Options...".
-  m_inOptions->setEnabled(false);
-  m_outOptions->setEnabled(false);
 
   fillCombo(m_inType, m_inRows, importFormats(), "InFileType");
   fillCombo(m_outType, m_outRows, exportFormats(), "OutFileType");
@@ -168,6 +165,8 @@ MainDialog::MainDialog(fs::path converter, ChildRunner runner, QWidget* parent)
   connect(m_inFolder, &QPushButton::clicked, this, &MainDialog::chooseInputFolder);
   connect(m_outButton, &QPushButton::clicked, this, &MainDialog::chooseOutput);
   connect(m_convert, &QPushButton::clicked, this, &MainDialog::convert);
+  connect(m_inOptions, &QPushButton::clicked, this, [this] { openOptions(FormatDirection::Import); });
+  connect(m_outOptions, &QPushButton::clicked, this, [this] { openOptions(FormatDirection::Export); });
   updateFolderMode();
 }
 
@@ -287,6 +286,13 @@ void MainDialog::convert() {
   auto [done, files] = convertBatch();
   if (done < 0) return;
   QMessageBox::information(this, msg(0), qs(convertedText(done, files)));
+}
+
+DialogResult MainDialog::openOptions(FormatDirection direction) {
+  // Plug-in entries carry type 12 and share the one XSLT record.
+  const FileFormat* f = direction == FormatDirection::Import ? importSelection() : exportSelection();
+  if (!f) return DialogResult::NotOffered;
+  return openOptionDialog(this, f->type, direction);
 }
 
 void MainDialog::showError(const QString& message) { QMessageBox::critical(this, msg(0), message); }

@@ -4,6 +4,7 @@
 
 #include "framework/FormatTable.h"
 #include "gui/Batch.h"
+#include "gui/GenericOptionsDialog.h"
 
 #include <QDialog>
 
@@ -42,6 +43,11 @@ class MainDialog : public QDialog {
   QComboBox* importCombo() const { return m_inType; }
   QComboBox* exportCombo() const { return m_outType; }
   QGroupBox* outputGroup() const { return m_outGroup; }
+  QPushButton* inputOptionsButton() const { return m_inOptions; }
+  QPushButton* outputOptionsButton() const { return m_outOptions; }
+  /// The options button of a direction: the option dialog of the selected
+  /// format (tooltips "Options for file import"/"... export").
+  DialogResult openOptions(FormatDirection direction);
 
   /// The request that Convert would run now.
   BatchRequest request() const;

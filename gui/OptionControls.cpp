@@ -11,6 +11,9 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProxyStyle>
@@ -55,6 +58,8 @@ bool leadingNumber(const std::string& s, double& value) { return parseLeadingDou
 /// once one has been shown, which is the reshow delay 0 of the dialogs.
 class TooltipStyle : public QProxyStyle {
  public:
+  // The application's own style underneath, so the controls look alike.
+  TooltipStyle() : QProxyStyle(QApplication::style()->name()) {}
   int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                 QStyleHintReturn* returnData) const override {
     if (hint == SH_ToolTip_WakeUpDelay) return kTooltipInitialDelay;
@@ -74,6 +79,28 @@ QProxyStyle* tooltipStyle() {
 }
 
 }  // namespace
+
+QIcon programIcon() {
+  // Drawn as vltrx.svg draws it: this Qt may come without its SVG plug-in.
+  QPixmap picture(64, 64);
+  picture.fill(Qt::transparent);
+  QPainter p(&picture);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor("#2f5d8a"));
+  p.drawRoundedRect(QRectF(2, 2, 60, 60), 10, 10);
+  const QPointF points[] = {{12, 46}, {26, 22}, {40, 38}, {52, 16}};
+  QPen line(Qt::white, 4);
+  line.setJoinStyle(Qt::RoundJoin);
+  p.setPen(line);
+  p.setBrush(Qt::NoBrush);
+  p.drawPolyline(points, 4);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor("#f2c14e"));
+  for (const QPointF& at : points) p.drawEllipse(at, 4, 4);
+  p.end();
+  return QIcon(picture);
+}
 
 QString controlText(const QWidget* control) {
   if (auto* edit = qobject_cast<const QLineEdit*>(control)) return edit->text();

@@ -16,6 +16,7 @@
 #include <vector>
 
 class QCheckBox;
+class QIcon;
 class QProxyStyle;
 class QWidget;
 
@@ -28,6 +29,9 @@ namespace vltrx::gui {
 /// Tooltip timings of the option dialogs.
 inline constexpr int kTooltipInitialDelay = 1500;  ///< ms until a tip shows
 inline constexpr int kTooltipDisplayTime = 30000;  ///< ms a tip stays up
+
+/// The program icon (the picture of vltrx.svg), for the dialogs' captions.
+QIcon programIcon();
 
 /// Text of a line edit or of an editable combo box; empty for other widgets.
 QString controlText(const QWidget* control);

@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -30,6 +31,8 @@ QString msg(int id) { return QString::fromStdString(text(id)); }
 
 bool isCommon(const OptionField* f, int index) { return f == &commonOptionFields()[index]; }
 bool isSwapOrder(const OptionField* f) { return isCommon(f, 2) || isCommon(f, 6); }
+
+int labelOf(const OptionField& f, FieldTexts texts) { return texts.label >= 0 ? texts.label : f.label; }
 
 /// The integer of a control's text; false when it holds none.
 bool controlInt(const QWidget* control, int64_t& value) {
@@ -167,19 +170,22 @@ void OptionForm::setStored(const void* member, bool stored) {
   if (Entry* e = entry(member)) e->stored = stored;
 }
 
-OptionForm::Entry& OptionForm::place(const DeclaredOption& d, QWidget* control, QWidget* ownLabel) {
+OptionForm::Entry& OptionForm::place(const DeclaredOption& d, QWidget* control, bool ownLabel, FieldTexts texts) {
   const OptionField& f = *d.field;
+  const int label = labelOf(f, texts), tooltip = texts.tooltip >= 0 ? texts.tooltip : f.tooltip;
   control->setParent(m_group ? static_cast<QWidget*>(m_group) : &m_dialog);
   if (ownLabel) {
-    addRow(ownLabel);
-  } else if (f.label != 0) {
-    addRow(msg(f.label), control);
+    if (auto* box = qobject_cast<QCheckBox*>(control); box && box->text().isEmpty() && label > 0)
+      box->setText(msg(label));
+    addRow(control);
+  } else if (label > 0) {
+    addRow(msg(label), control);
   } else if (m_lastFirst) {
     addBeside(control);
   } else {
     addRow(control);
   }
-  if (f.tooltip != 0) m_tips->add(control, f.tooltip);
+  if (tooltip > 0) m_tips->add(control, tooltip);
   Entry e;
   e.field = &f;
   e.name = d.name;
@@ -189,7 +195,7 @@ OptionForm::Entry& OptionForm::place(const DeclaredOption& d, QWidget* control, 
   return m_entries.back();
 }
 
-QWidget* OptionForm::add(const void* member) {
+QWidget* OptionForm::add(const void* member, FieldTexts texts) {
   const DeclaredOption* d = declared(member);
   if (!d) return nullptr;
   if (Entry* e = entry(member)) return e->control;
@@ -197,7 +203,7 @@ QWidget* OptionForm::add(const void* member) {
   void* at = f.field.at(m_record);
 
   if (isSwapOrder(&f)) {
-    QComboBox* combo = addLetters(member, "XYZ", {"XYZ", "YXZ"});
+    QComboBox* combo = addLetters(member, "XYZ", {"XYZ", "YXZ"}, texts);
     // The box of the same side's swap flag, placed before it.
     const void* flag = isCommon(&f, 2) ? static_cast<const void*>(&m_record.inSwap) : &m_record.outSwap;
     if (auto* box = qobject_cast<QCheckBox*>(control(flag))) enableWhile(box, combo);
@@ -206,10 +212,10 @@ QWidget* OptionForm::add(const void* member) {
 
   switch (f.kind()) {
     case Kind::Bool: {
-      auto* box = new QCheckBox(f.label ? msg(f.label) : QString());
+      auto* box = new QCheckBox;
       bool* field = static_cast<bool*>(at);
       box->setChecked(*field);
-      Entry& e = place(*d, box, box);
+      Entry& e = place(*d, box, true, texts);
       e.store = [box, field](SettingsKey& key, const std::string& name) {
         return storeCheckBox(box, key, name, *field);
       };
@@ -225,7 +231,7 @@ QWidget* OptionForm::add(const void* member) {
       double* field = static_cast<double*>(at);
       bool* sign = f.signFlag.at ? static_cast<bool*>(f.signFlag.at(m_record)) : nullptr;
       edit->setText(numberText(*field, sign && *sign));
-      Entry& e = place(*d, edit, nullptr);
+      Entry& e = place(*d, edit, false, texts);
       e.check = [edit] { return checkNumber(edit); };
       if (sign) {
         e.store = [edit, field, sign](SettingsKey& key, const std::string& name) {
@@ -244,15 +250,15 @@ QWidget* OptionForm::add(const void* member) {
       return edit;
     }
     case Kind::Int:
-      return addInteger(member, INT_MIN, INT_MAX);
+      return addInteger(member, INT_MIN, INT_MAX, texts);
     case Kind::Dword:
-      return addInteger(member, 0, INT_MAX);
+      return addInteger(member, 0, INT_MAX, texts);
     case Kind::Char: {
       auto* edit = new QLineEdit;
       char* field = static_cast<char*>(at);
       edit->setMaxLength(1);
       if (*field) edit->setText(QString(QChar::fromLatin1(*field)));
-      Entry& e = place(*d, edit, nullptr);
+      Entry& e = place(*d, edit, false, texts);
       e.store = [edit, field](SettingsKey& key, const std::string& name) {
         std::string s = edit->text().toStdString();
         if (s.empty()) return true;  // an empty field keeps its character
@@ -265,7 +271,7 @@ QWidget* OptionForm::add(const void* member) {
       auto* edit = new QLineEdit;
       std::string* field = static_cast<std::string*>(at);
       edit->setText(QString::fromStdString(*field));
-      Entry& e = place(*d, edit, nullptr);
+      Entry& e = place(*d, edit, false, texts);
       e.store = [edit, field](SettingsKey& key, const std::string& name) {
         return storeText(edit, key, name, *field);
       };
@@ -291,7 +297,7 @@ void OptionForm::addCommon(bool side) {
 }
 
 QComboBox* OptionForm::addCombo(const void* member, const QStringList& entries, const std::vector<int>& values,
-                                bool editable) {
+                                bool editable, FieldTexts texts) {
   const DeclaredOption* d = declared(member);
   if (!d || entry(member)) return nullptr;
   const OptionField& f = *d->field;
@@ -305,7 +311,7 @@ QComboBox* OptionForm::addCombo(const void* member, const QStringList& entries, 
     int current = f.kind() == Kind::Int ? *static_cast<int*>(at) : static_cast<int>(*static_cast<uint32_t*>(at));
     for (int i = 0; i < combo->count(); ++i)
       if (valueAt(i) == current) combo->setCurrentIndex(i);
-    placed = &place(*d, combo, nullptr);
+    placed = &place(*d, combo, false, texts);
     bool dword = f.kind() == Kind::Dword;
     placed->store = [combo, at, valueAt, dword](SettingsKey& key, const std::string& name) {
       int v = valueAt(std::max(0, combo->currentIndex()));
@@ -323,7 +329,7 @@ QComboBox* OptionForm::addCombo(const void* member, const QStringList& entries, 
       combo->setCurrentIndex(index);
     else if (editable)
       combo->setEditText(current);
-    placed = &place(*d, combo, nullptr);
+    placed = &place(*d, combo, false, texts);
     placed->store = [combo, field](SettingsKey& key, const std::string& name) {
       *field = combo->currentText().toStdString();
       return name.empty() || key.writeString(name, *field);
@@ -335,7 +341,7 @@ QComboBox* OptionForm::addCombo(const void* member, const QStringList& entries, 
   return combo;
 }
 
-QLineEdit* OptionForm::addInteger(const void* member, int minimum, int maximum) {
+QLineEdit* OptionForm::addInteger(const void* member, int minimum, int maximum, FieldTexts texts) {
   const DeclaredOption* d = declared(member);
   if (!d || entry(member)) return nullptr;
   const OptionField& f = *d->field;
@@ -344,7 +350,7 @@ QLineEdit* OptionForm::addInteger(const void* member, int minimum, int maximum) 
   bool dword = f.kind() == Kind::Dword;
   auto* edit = new QLineEdit;
   edit->setText(dword ? QString::number(*static_cast<uint32_t*>(at)) : QString::number(*static_cast<int*>(at)));
-  Entry& e = place(*d, edit, nullptr);
+  Entry& e = place(*d, edit, false, texts);
   e.check = [edit, minimum, maximum] { return checkIntegerRange(edit, minimum, maximum); };
   e.store = [edit, at, dword](SettingsKey& key, const std::string& name) {
     int64_t v = 0;
@@ -359,7 +365,8 @@ QLineEdit* OptionForm::addInteger(const void* member, int minimum, int maximum) 
   return edit;
 }
 
-QComboBox* OptionForm::addLetters(const void* member, std::string_view letters, const QStringList& entries) {
+QComboBox* OptionForm::addLetters(const void* member, std::string_view letters, const QStringList& entries,
+                                  FieldTexts texts) {
   const DeclaredOption* d = declared(member);
   if (!d || entry(member) || d->field->kind() != Kind::String) return nullptr;
   std::string* field = static_cast<std::string*>(d->field->field.at(m_record));
@@ -367,8 +374,10 @@ QComboBox* OptionForm::addLetters(const void* member, std::string_view letters, 
   combo->setEditable(true);
   combo->setInsertPolicy(QComboBox::NoInsert);
   combo->addItems(entries);
+  // The text stays as typed: "yxz" is not completed to the entry "YXZ".
+  if (QCompleter* completer = combo->completer()) completer->setCaseSensitivity(Qt::CaseSensitive);
   combo->setEditText(QString::fromStdString(*field));
-  Entry& e = place(*d, combo, nullptr);
+  Entry& e = place(*d, combo, false, texts);
   std::string allowed(letters);
   e.check = [combo, allowed] { return checkLetters(combo, allowed); };
   e.store = [combo, field](SettingsKey& key, const std::string& name) { return storeText(combo, key, name, *field); };
@@ -376,10 +385,10 @@ QComboBox* OptionForm::addLetters(const void* member, std::string_view letters, 
   return combo;
 }
 
-QWidget* OptionForm::addCustom(const void* member, QWidget* control, Check check, Store store) {
+QWidget* OptionForm::addCustom(const void* member, QWidget* control, Check check, Store store, FieldTexts texts) {
   const DeclaredOption* d = declared(member);
   if (!d || entry(member)) return nullptr;
-  Entry& e = place(*d, control, qobject_cast<QCheckBox*>(control) ? control : nullptr);
+  Entry& e = place(*d, control, qobject_cast<QCheckBox*>(control) != nullptr, texts);
   e.check = std::move(check);
   e.store = std::move(store);
   if (e.check) m_tips->checkOnFocusLoss(control, e.check);

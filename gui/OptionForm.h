@@ -20,7 +20,9 @@
 //   bool ok = dialog.exec() == QDialog::Accepted;  // OK stored every field
 //
 // Fields are named by the address of the member in the record, nested
-// members included (&options.pid.height). A declared field without a label
+// members included (&options.pid.height); the label and tooltip ids come
+// from the declaration unless given (form.add(&options.approx, {150, 151})).
+// A check box carries its label as its own text. A declared field without a label
 // text (the swap order) is placed beside the control before it. The common
 // swap-order fields get an editable combo box "XYZ"/"YXZ" checked with the
 // letters "XYZ" and enabled only while their swap check box is on; the
@@ -54,6 +56,13 @@ class SettingsKey;
 }
 
 namespace vltrx::gui {
+
+/// Label and tooltip text ids of a field's control where the declaration
+/// gives none or the dialog wants others: -1 takes the declared id, 0 none.
+struct FieldTexts {
+  int label = -1;
+  int tooltip = -1;
+};
 
 class OptionForm {
  public:
@@ -90,7 +99,7 @@ class OptionForm {
   /// (Check number, "%.6lf"; a signed height shows "%.2lf%" when relative)
   /// for floating point, an integer edit for int and 32-bit numbers, a text
   /// edit for strings and characters.
-  QWidget* add(const void* member);
+  QWidget* add(const void* member, FieldTexts texts = {});
   /// Every declared field of a side (kInputSide, kOutputSide) that has a
   /// label or a tooltip and is not placed yet, in record order; the common
   /// fields included.
@@ -102,16 +111,17 @@ class OptionForm {
   /// (values[index], or the index when values is empty); a string field the
   /// entry's text (editable: any text typed in).
   QComboBox* addCombo(const void* member, const QStringList& entries, const std::vector<int>& values = {},
-                      bool editable = false);
+                      bool editable = false, FieldTexts texts = {});
   /// An integer edit checked with Check integer range.
-  QLineEdit* addInteger(const void* member, int minimum, int maximum);
+  QLineEdit* addInteger(const void* member, int minimum, int maximum, FieldTexts texts = {});
   /// An editable combo box (entries offered) checked with Check letters.
-  QComboBox* addLetters(const void* member, std::string_view letters, const QStringList& entries = {});
+  QComboBox* addLetters(const void* member, std::string_view letters, const QStringList& entries = {},
+                        FieldTexts texts = {});
   /// A control of the dialog's own for a field: check runs on focus loss
   /// (when given) and on OK; store writes the field and its value name.
   using Check = std::function<bool()>;
   using Store = std::function<bool(SettingsKey& key, const std::string& name)>;
-  QWidget* addCustom(const void* member, QWidget* control, Check check, Store store);
+  QWidget* addCustom(const void* member, QWidget* control, Check check, Store store, FieldTexts texts = {});
 
   /// The control and value name of a placed field (nullptr / empty when none).
   QWidget* control(const void* member) const;
@@ -147,7 +157,7 @@ class OptionForm {
   const DeclaredOption* declared(const void* member) const;
   Entry* entry(const void* member);
   const Entry* entry(const void* member) const;
-  Entry& place(const DeclaredOption& d, QWidget* control, QWidget* label);
+  Entry& place(const DeclaredOption& d, QWidget* control, bool ownLabel, FieldTexts texts);
   QGridLayout* rows();
 
   QDialog& m_dialog;

@@ -1,7 +1,9 @@
-// vltrx-gui: the main dialog, or (with a conversion on the command line) one
-// conversion whose progress window and message boxes are Qt dialogs.
+// vltrx-gui: the main dialog, the option dialog of one format (-opt:), or
+// (with a conversion on the command line) one conversion whose progress
+// window and message boxes are Qt dialogs.
 #include "app/Program.h"
 #include "gui/MainDialog.h"
+#include "gui/OptionDialogs.h"
 #include "gui/QtUi.h"
 #include "platform/Paths.h"
 
@@ -27,6 +29,7 @@ bool wantsDialog(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   QApplication app(argc, argv);
+  if (vltrx::gui::wantsOptionDialog(args)) return vltrx::exitStatusFor(vltrx::gui::runOptionDialogCommand(args));
   if (!wantsDialog(args)) return vltrx::exitStatusFor(vltrx::gui::runConversionWithDialogs(args));
 
   vltrx::gui::startGui(args);
