@@ -213,9 +213,7 @@ void buildInput(FormatDialog& d, DxfOptions& o) {
   QWidget* attribute = form.add(&o.pidBlockAttribute);
   QWidget* textNumber = form.addInteger(&o.pidBlockTextNumber, 1, 9999);
   QWidget* lineNumber = form.addInteger(&o.pidLineNumber, 1, 9999);
-  auto* alphaNum = qobject_cast<QCheckBox*>(form.add(&o.inAlphaNumIds));
-  alphaNum->setText(msg(172));
-  form.tooltips().add(alphaNum, 229);
+  form.add(&o.inAlphaNumIds, {172, 229});
   // The attribute tag counts for block attributes only, the text number for
   // texts in blocks only.
   auto updatePids = enableWith(assign, {source, distance, ignoreZ, layer, attribute, textNumber, lineNumber},
