@@ -1,6 +1,7 @@
 // The DXF input and output option dialogs: every field of the DXF record in
 // groups, and the option-file buttons, whose file dialogs open in the folder
 // of "DxfConfigDir".
+#include "core/CError.h"
 #include "core/MessageTable.h"
 #include "framework/DxfOptions.h"
 #include "framework/OptionFile.h"
@@ -115,14 +116,20 @@ void addFileButtons(FormatDialog& d, DxfOptions& options, bool side, FileButtons
   QObject::connect(load, &QPushButton::clicked, dialog, [dialog, &options, &state, chooseFile] {
     QString file = chooseFile(false);
     if (file.isEmpty()) return;
-    if (loadOptionFile(std::filesystem::path(file.toStdString())) < 0) {
+    int rc = loadOptionFile(std::filesystem::path(file.toStdString()));
+    if (rc < 0 && rc != +ErrorCode::CannotCreateFile) {
       warnBox(dialog, formatText(248, file));
       return;
     }
+    // A value the settings store refused leaves the others loaded: the
+    // dialog shows what the store holds either way.
     std::string title = options.title;
     options.load(settingsKey(), true);
     options.title = title;
-    QMessageBox::information(dialog, msg(0), formatText(249, file));
+    if (rc < 0)
+      warnBox(dialog, QString::fromStdString(makeError(rc).message()));
+    else
+      QMessageBox::information(dialog, msg(0), formatText(249, file));
     state.reopen = true;
     dialog->reject();
   });
