@@ -32,6 +32,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <fstream>
 #include <thread>
 
@@ -66,9 +67,18 @@ class GuiTest : public ::testing::Test {
     static int argc = 1;
     static char name[] = "gui_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
+    // One application for the executable, whichever suite starts first.
+    if (!QApplication::instance()) static QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    suiteSettings() = std::make_unique<test::Sandbox>();
     startGui({"gui_tests", "-lang:en"});
+  }
+  static void TearDownTestSuite() { suiteSettings().reset(); }
+  /// The settings of the suite's start-up, also when the executable runs
+  /// outside ctest: never the user's own.
+  static std::unique_ptr<test::Sandbox>& suiteSettings() {
+    static std::unique_ptr<test::Sandbox> box;
+    return box;
   }
   // Each test has its own settings stores: ctest runs the tests of this
   // executable in parallel, and they all write the dialog's settings.

@@ -31,6 +31,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <functional>
 
 namespace vltrx::gui {
@@ -54,9 +55,18 @@ class OptionDialogTest : public ::testing::Test {
     static int argc = 1;
     static char name[] = "gui_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
+    // One application for the executable, whichever suite starts first.
+    if (!QApplication::instance()) static QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    suiteSettings() = std::make_unique<test::Sandbox>();
     startGui({"gui_tests", "-lang:en"});
+  }
+  static void TearDownTestSuite() { suiteSettings().reset(); }
+  /// The settings of the suite's start-up, also when the executable runs
+  /// outside ctest: never the user's own.
+  static std::unique_ptr<test::Sandbox>& suiteSettings() {
+    static std::unique_ptr<test::Sandbox> box;
+    return box;
   }
   void SetUp() override {
     setLanguage(Language::En);
@@ -250,6 +260,33 @@ TEST_F(OptionDialogTest, GenericInputDialogChecksOnLeavingAndStoresOnOk) {
   dialog.scaleEdit()->setText("abc");
   EXPECT_TRUE(answeringBoxes([&] { leave(dialog.scaleEdit()); }).isEmpty());
   EXPECT_EQ(dialog.scaleEdit()->text().toStdString(), "abc");
+}
+
+TEST_F(OptionDialogTest, MovingTheFocusOnChecksTheFieldLeft) {
+  XmlOptions record;
+  record.inSwap = true;
+  GenericOptionsDialog dialog(record, kFormatXml, FormatDirection::Import, settingsKey());
+  dialog.show();
+  dialog.activateWindow();
+  QApplication::processEvents();
+  auto moveFocus = [](QWidget* to) {
+    return answeringBoxes([&] {
+      to->setFocus(Qt::TabFocusReason);
+      QApplication::processEvents();
+    });
+  };
+  moveFocus(dialog.scaleEdit());
+  dialog.scaleEdit()->setText("2,75");
+  EXPECT_TRUE(moveFocus(dialog.swapOrderCombo()).isEmpty());
+  EXPECT_EQ(dialog.scaleEdit()->text().toStdString(), "2.750000");
+  ASSERT_TRUE(dialog.swapOrderCombo()->hasFocus());
+
+  dialog.swapOrderCombo()->setEditText("ab");
+  QStringList boxes = moveFocus(dialog.scaleEdit());
+  ASSERT_EQ(boxes.size(), 1);
+  EXPECT_TRUE(boxes[0].startsWith("String must be 3 chars long"));
+  EXPECT_TRUE(dialog.swapOrderCombo()->currentText().isEmpty());
+  dialog.reject();
 }
 
 TEST_F(OptionDialogTest, FailedChecksKeepTheDialogOpenAndStoreNothing) {
