@@ -17,7 +17,7 @@ constexpr OptionField kGsiFields[] = {
 // "Horizon ID (10-89)" (272).
 constexpr OptionField kRebFields[] = {
     {"REB_OutType", kOutputSide, optionField<&RebOptions::outTypes>(), kRebDa30, {}, 273},
-    {"REB_Out_KZ", kOutputSide, optionField<&RebOptions::outKz>(), 10, {}, 272},
+    {"REB_Out_KZ", kOutputSide, optionField<&RebOptions::outKz>(), 10, {}, 272, 275},
 };
 
 // The GSI reader has always kept its input scale without "_" after "In".

@@ -44,23 +44,24 @@ bool isValidTxtLayout(std::string_view layout, bool input) {
 
 namespace {
 
-// The table formats list their own values before the common ones.
+// The table formats list their own values before the common ones; the
+// labels and tooltips are those of their option dialogs.
 constexpr OptionField kCsvFields[] = {
-    {"CSV_In_Delimiter", kInputSide, optionField<&CsvOptions::inDelimiter>(), ';'},
-    {"CSV_In_Decimal", kInputSide, optionField<&CsvOptions::inDecimal>(), systemDecimalSeparator},
-    {"CSV_In_PIDReduce", kInputSide, optionField<&CsvOptions::inPidReduce>(), false},
-    {"CSV_Out_Delimiter", kOutputSide, optionField<&CsvOptions::outDelimiter>(), ';'},
-    {"CSV_Out_Decimal", kOutputSide, optionField<&CsvOptions::outDecimal>(), systemDecimalSeparator},
+    {"CSV_In_Delimiter", kInputSide, optionField<&CsvOptions::inDelimiter>(), ';', {}, 257, 261},
+    {"CSV_In_Decimal", kInputSide, optionField<&CsvOptions::inDecimal>(), systemDecimalSeparator, {}, 258, 262},
+    {"CSV_In_PIDReduce", kInputSide, optionField<&CsvOptions::inPidReduce>(), false, {}, 259, 263},
+    {"CSV_Out_Delimiter", kOutputSide, optionField<&CsvOptions::outDelimiter>(), ';', {}, 257, 261},
+    {"CSV_Out_Decimal", kOutputSide, optionField<&CsvOptions::outDecimal>(), systemDecimalSeparator, {}, 258, 262},
 };
 
 constexpr OptionField kTxtFields[] = {
-    {"TXT_In_Delimiter", kInputSide, optionField<&TxtOptions::inDelimiter>(), kDelimiterWs},
-    {"TXT_In_Decimal", kInputSide, optionField<&TxtOptions::inDecimal>(), '.'},
-    {"TXT_In_Format", kInputSide, optionField<&TxtOptions::inFormat>(), "#XYZ"},
-    {"TXT_In_PIDReduce", kInputSide, optionField<&TxtOptions::inPidReduce>(), false},
-    {"TXT_Out_Delimiter", kOutputSide, optionField<&TxtOptions::outDelimiter>(), kDelimiterTab},
-    {"TXT_Out_Decimal", kOutputSide, optionField<&TxtOptions::outDecimal>(), '.'},
-    {"TXT_Out_Format", kOutputSide, optionField<&TxtOptions::outFormat>(), "#XYZ"},
+    {"TXT_In_Delimiter", kInputSide, optionField<&TxtOptions::inDelimiter>(), kDelimiterWs, {}, 257, 261},
+    {"TXT_In_Decimal", kInputSide, optionField<&TxtOptions::inDecimal>(), '.', {}, 258, 262},
+    {"TXT_In_Format", kInputSide, optionField<&TxtOptions::inFormat>(), "#XYZ", {}, 260, 264},
+    {"TXT_In_PIDReduce", kInputSide, optionField<&TxtOptions::inPidReduce>(), false, {}, 259, 263},
+    {"TXT_Out_Delimiter", kOutputSide, optionField<&TxtOptions::outDelimiter>(), kDelimiterTab, {}, 257, 261},
+    {"TXT_Out_Decimal", kOutputSide, optionField<&TxtOptions::outDecimal>(), '.', {}, 258, 262},
+    {"TXT_Out_Format", kOutputSide, optionField<&TxtOptions::outFormat>(), "#XYZ", {}, 260, 266},
 };
 
 constexpr OptionDeclaration kCsvDeclaration{"CSV", kCsvFields, CommonValues::Last};
