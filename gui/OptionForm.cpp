@@ -15,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -436,7 +437,12 @@ bool OptionForm::storeAll() {
 
 bool OptionForm::accept() {
   if (!checkAll()) return false;
-  storeAll();
+  // A value the settings store refused would otherwise be lost without a
+  // word: say so and keep the dialog open.
+  if (!storeAll()) {
+    QMessageBox::warning(&m_dialog, msg(0), msg(34));
+    return false;
+  }
   m_tips->remove();
   m_dialog.accept();
   return true;

@@ -422,6 +422,23 @@ TEST_F(OptionDialogTest, FormStoresEveryKindAndTheLoaderReadsItBack) {
   EXPECT_EQ(stored("CSV_In_Delimiter"), ";");
 }
 
+TEST_F(OptionDialogTest, OkKeepsTheDialogOpenWhenTheSettingsStoreRefusesAValue) {
+  // A key opened for reading only refuses every write: OK must say so and
+  // not close as if the values were kept.
+  SettingsKey readOnly;
+  ASSERT_TRUE(readOnly.open(kProgramKeyPath));
+  CsvOptions csv;
+  QDialog dialog;
+  OptionForm form(dialog, csv, readOnly);
+  auto* delimiter = qobject_cast<QLineEdit*>(form.add(&csv.inDelimiter, {0, 0}));
+  QPushButton* ok = form.addOkButton(true);
+  ASSERT_TRUE(delimiter && ok);
+  delimiter->setText(";");
+  EXPECT_EQ(answeringBoxes([&] { ok->click(); }), QStringList{msg(34)});
+  EXPECT_NE(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(stored("CSV_In_Delimiter"), "<missing>");
+}
+
 TEST_F(OptionDialogTest, DispatchOpensNothingWhereNoDialogIsOffered) {
   struct Case {
     FormatType type;
