@@ -1,6 +1,7 @@
 // vltrx-gui: the main dialog, or (with a conversion on the command line) one
 // conversion whose progress window and message boxes are Qt dialogs.
 #include "app/Program.h"
+#include "gui/FileLinks.h"
 #include "gui/MainDialog.h"
 #include "gui/QtUi.h"
 #include "platform/Paths.h"
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
   setenv("VLTRX_UI", "qt", 1);
   vltrx::gui::MainDialog dialog(vltrx::platform::programFolder() / "vltrx");
   dialog.show();
+  vltrx::gui::offerFileLinks(&dialog, vltrx::platform::programFolder() / "vltrx-gui");
   dialog.exec();
   dialog.saveSelection();
   return 0;
