@@ -164,6 +164,7 @@ MainDialog::MainDialog(fs::path converter, ChildRunner runner, QWidget* parent)
   fillCombo(m_outType, m_outRows, exportFormats(), "OutFileType");
   buildMenus();
 
+  routeDropsToDialog();
   connect(m_inFile, &QPushButton::clicked, this, &MainDialog::chooseInputFile);
   connect(m_inFolder, &QPushButton::clicked, this, &MainDialog::chooseInputFolder);
   connect(m_outButton, &QPushButton::clicked, this, &MainDialog::chooseOutput);
@@ -345,6 +346,12 @@ void MainDialog::chooseOutput() {
     settingsKey().writeString("SelectedOutputFolder", folderOf(str(path)));
   }
   m_outPath->setCurrentText(path);
+}
+
+void MainDialog::routeDropsToDialog() {
+  // A line edit takes a dropped file as text ("file:///..."), and the path
+  // fields are where users drop: they leave every drop to the dialog.
+  for (QLineEdit* edit : findChildren<QLineEdit*>()) edit->setAcceptDrops(false);
 }
 
 void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
