@@ -9,6 +9,7 @@
 #include "framework/OptionFile.h"
 #include "framework/PluginFormats.h"
 #include "framework/SettingsKey.h"
+#include "gui/Manual.h"
 #include "platform/Paths.h"
 
 #include <QAction>
@@ -416,9 +417,8 @@ void MainDialog::openFolderSetting(const char* valueName) {
 }
 
 void MainDialog::openManual() {
-  fs::path manual = platform::programFolder() / text(4) / text(5);
-  std::error_code ec;
-  if (!fs::is_regular_file(manual, ec)) {
+  fs::path manual = findManual(platform::programFolder(), sourceDocsFolder());
+  if (manual.empty()) {
     showError(msg(6));
     return;
   }

@@ -1,6 +1,9 @@
 // The desktop side of the Qt program, through separate processes (gui_probe):
 // Cancel in a child's progress window while it writes, and the start-up
-// check of the category file type with its restoration for the user.
+// check of the category file type with its restoration for the user, and
+// where the manual is found.
+#include "core/MessageTable.h"
+#include "gui/Manual.h"
 #include "platform/Files.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/Sandbox.h"
@@ -80,6 +83,25 @@ TEST(DesktopTest, CategoryTypeAskedWhileMissingAndRestoredForTheUserOnYes) {
   EXPECT_TRUE(fs::is_regular_file(data / "icons" / "hicolor" / "scalable" / "apps" / "vltrx.svg"));
   // Known now: no question.
   EXPECT_EQ(run({"filelinks", "Yes", gui}), "");
+}
+
+TEST(DesktopTest, ManualBesideTheProgramThenInstalledThenInTheSourceTree) {
+  test::Sandbox box;
+  const fs::path bin = box.root() / "usr" / "bin";
+  const fs::path sourceDocs = fs::path(VLTRX_TEST_DATA).parent_path().parent_path() / "docs";
+  fs::create_directories(bin);
+  EXPECT_EQ(findManual(bin, {}), fs::path()) << "none: the dialog says text 6";
+  EXPECT_EQ(findManual(bin, sourceDocs), sourceDocs / "manual.md");
+  EXPECT_EQ(sourceDocsFolder(), sourceDocs);
+  const fs::path installed = box.root() / "usr" / "share" / "doc" / "vltrx" / "manual.md";
+  test::spit(installed, "# manual");
+  EXPECT_EQ(findManual(bin, sourceDocs), installed);
+  setLanguage(Language::De);
+  const fs::path local = bin / text(4) / text(5);
+  test::spit(local, "%PDF");
+  EXPECT_EQ(findManual(bin, sourceDocs), local);
+  setLanguage(Language::En);
+  EXPECT_EQ(findManual(bin, sourceDocs), installed) << "the German manual is not the English one";
 }
 
 }  // namespace

@@ -1,0 +1,21 @@
+// Where the user manual is: beside the program under the names of the
+// message table, in the installed documentation folder, or in the source
+// tree of a program run from its build folder.
+#pragma once
+
+#include <filesystem>
+
+namespace vltrx::gui {
+
+/// The first manual that exists: <programFolder>/<text 4>/<text 5> (the
+/// manual in the current language), <programFolder>/../share/doc/vltrx/
+/// manual.md (installed), <sourceDocs>/manual.md (unless sourceDocs is
+/// empty). Empty when there is none.
+std::filesystem::path findManual(const std::filesystem::path& programFolder,
+                                 const std::filesystem::path& sourceDocs);
+
+/// The source tree's docs folder this program was built from (found only
+/// while that tree exists).
+std::filesystem::path sourceDocsFolder();
+
+}  // namespace vltrx::gui
