@@ -5,6 +5,7 @@
 install(FILES ${VLTRX_ROOT}/docs/vltrx.1 ${VLTRX_ROOT}/docs/vltrx-gui.1 DESTINATION share/man/man1)
 install(FILES
     ${VLTRX_ROOT}/docs/manual.md
+    ${VLTRX_ROOT}/docs/manual-de.md
     ${VLTRX_ROOT}/docs/gui.md
     ${VLTRX_ROOT}/docs/gui-main-en.png
     ${VLTRX_ROOT}/docs/gui-main-de.png

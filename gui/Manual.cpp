@@ -10,9 +10,13 @@ namespace vltrx::gui {
 namespace fs = std::filesystem;
 
 fs::path findManual(const fs::path& programFolder, const fs::path& sourceDocs) {
-  fs::path candidates[] = {
+  const std::string translated = std::string("manual-") + storedLanguageCode(currentLanguage()) + ".md";
+  const fs::path installed = programFolder.parent_path() / "share" / "doc" / "vltrx";
+  const fs::path candidates[] = {
       programFolder / text(4) / text(5),
-      programFolder.parent_path() / "share" / "doc" / "vltrx" / "manual.md",
+      installed / translated,
+      installed / "manual.md",
+      sourceDocs.empty() ? fs::path() : sourceDocs / translated,
       sourceDocs.empty() ? fs::path() : sourceDocs / "manual.md",
   };
   for (const fs::path& p : candidates) {

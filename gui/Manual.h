@@ -8,9 +8,10 @@
 namespace vltrx::gui {
 
 /// The first manual that exists: <programFolder>/<text 4>/<text 5> (the
-/// manual in the current language), <programFolder>/../share/doc/vltrx/
-/// manual.md (installed), <sourceDocs>/manual.md (unless sourceDocs is
-/// empty). Empty when there is none.
+/// names of the message table), then manual-<language>.md ("manual-de.md")
+/// and manual.md (English) in <programFolder>/../share/doc/vltrx
+/// (installed) and in sourceDocs (unless it is empty). Empty when there is
+/// none.
 std::filesystem::path findManual(const std::filesystem::path& programFolder,
                                  const std::filesystem::path& sourceDocs);
 

@@ -37,7 +37,7 @@ with tempfile.TemporaryDirectory(prefix="vltrx-package-") as tmp:
         "usr/share/icons/hicolor/scalable/apps/vltrx.svg",
         "usr/share/mime/packages/vltrx-category.xml",
         "usr/share/man/man1/vltrx.1", "usr/share/man/man1/vltrx-gui.1",
-        "usr/share/doc/vltrx/manual.md", "usr/share/doc/vltrx/README.md",
+        "usr/share/doc/vltrx/manual.md", "usr/share/doc/vltrx/manual-de.md", "usr/share/doc/vltrx/README.md",
         "usr/share/doc/vltrx/gui.md", "usr/share/doc/vltrx/gui-main-en.png",
     }
     for folder, _, files in os.walk(os.path.join(root, "filters")):

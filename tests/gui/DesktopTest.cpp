@@ -97,6 +97,11 @@ TEST(DesktopTest, ManualBesideTheProgramThenInstalledThenInTheSourceTree) {
   test::spit(installed, "# manual");
   EXPECT_EQ(findManual(bin, sourceDocs), installed);
   setLanguage(Language::De);
+  EXPECT_EQ(findManual(bin, {}), installed) << "no German one installed: the English one";
+  const fs::path german = installed.parent_path() / "manual-de.md";
+  test::spit(german, "# Handbuch");
+  EXPECT_EQ(findManual(bin, sourceDocs), german);
+  EXPECT_EQ(findManual(box.root(), sourceDocs), sourceDocs / "manual-de.md");
   const fs::path local = bin / text(4) / text(5);
   test::spit(local, "%PDF");
   EXPECT_EQ(findManual(bin, sourceDocs), local);
