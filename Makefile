@@ -3,7 +3,7 @@ BUILD       ?= build
 CHECK_BUILD ?= build-check
 JOBS        ?= $(shell nproc)
 
-.PHONY: demo check setup build build-check bench fuzz clean
+.PHONY: demo check setup build build-check bench fuzz package clean
 
 demo: build
 	@scripts/demo.sh $(BUILD)/app/vltrx
@@ -28,6 +28,13 @@ bench: setup
 	cmake --build build-bench -j $(JOBS)
 	scripts/bench.sh build-bench
 
+# The Debian package vltrx_<version>_<arch>.deb of a release build, with the
+# library dependencies from dpkg-shlibdeps.
+package: setup
+	cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DVLTRX_TESTS=OFF >/dev/null
+	cmake --build build-package -j $(JOBS)
+	cd build-package && cpack -G DEB
+
 # libFuzzer on every file parser (clang): FUZZ_SECONDS each, seeds from
 # fuzz/corpus and tests/data (scripts/fuzz.sh); new inputs go to build-fuzz/corpus/<name>.
 FUZZ_SECONDS ?= 60
@@ -38,4 +45,4 @@ fuzz:
 	scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(CHECK_BUILD) build-bench build-fuzz
+	rm -rf $(BUILD) $(CHECK_BUILD) build-bench build-fuzz build-package

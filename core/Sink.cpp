@@ -73,17 +73,11 @@ FileSink::FileSink(const std::filesystem::path& target, size_t bufferSize) : Sin
   base += '-';
   for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
     m_temp = folder / (base + std::to_string(g_tempCounter.fetch_add(1)));
-    // SIGINT, SIGTERM or SIGHUP while writing remove the file (20 MB and
-    // more for a large layout) instead of leaving it beside the output for
-    // good. Recorded before the file exists, so no signal finds it unknown.
-    m_signalSlot = platform::rememberTemporaryFile(m_temp);
-    m_fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (m_fd < 0) {
-      const int error = errno;
-      platform::forgetTemporaryFile(m_signalSlot);
-      m_signalSlot = -1;
-      if (error != EEXIST) break;
-    }
+    // SIGINT, SIGTERM or SIGHUP while writing, and Cancel in the progress
+    // window, remove the file (20 MB and more for a large layout) instead
+    // of leaving it beside the output for good.
+    m_fd = platform::createTemporaryFile(m_temp, &m_signalSlot);
+    if (m_fd < 0 && errno != EEXIST) break;
   }
   if (m_fd < 0) {
     m_temp.clear();

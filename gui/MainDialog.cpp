@@ -11,6 +11,7 @@
 #include "gui/OptionDialogs.h"
 #include "framework/PluginFormats.h"
 #include "framework/SettingsKey.h"
+#include "gui/Manual.h"
 #include "platform/Paths.h"
 
 #include <QAction>
@@ -164,6 +165,7 @@ MainDialog::MainDialog(fs::path converter, ChildRunner runner, QWidget* parent)
   fillCombo(m_outType, m_outRows, exportFormats(), "OutFileType");
   buildMenus();
 
+  routeDropsToDialog();
   connect(m_inFile, &QPushButton::clicked, this, &MainDialog::chooseInputFile);
   connect(m_inFolder, &QPushButton::clicked, this, &MainDialog::chooseInputFolder);
   connect(m_outButton, &QPushButton::clicked, this, &MainDialog::chooseOutput);
@@ -367,6 +369,12 @@ void MainDialog::chooseOutput() {
   m_outPath->setCurrentText(path);
 }
 
+void MainDialog::routeDropsToDialog() {
+  // A line edit takes a dropped file as text ("file:///..."), and the path
+  // fields are where users drop: they leave every drop to the dialog.
+  for (QLineEdit* edit : findChildren<QLineEdit*>()) edit->setAcceptDrops(false);
+}
+
 void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
   if (event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
@@ -429,9 +437,8 @@ void MainDialog::openFolderSetting(const char* valueName) {
 }
 
 void MainDialog::openManual() {
-  fs::path manual = platform::programFolder() / text(4) / text(5);
-  std::error_code ec;
-  if (!fs::is_regular_file(manual, ec)) {
+  fs::path manual = findManual(platform::programFolder(), sourceDocsFolder());
+  if (manual.empty()) {
     showError(msg(6));
     return;
   }

@@ -71,6 +71,7 @@ class MainDialog : public QDialog {
 
  private:
   void buildMenus();
+  void routeDropsToDialog();
   void fillCombo(QComboBox* combo, std::vector<int>& rows, const FormatList& list, const char* storedValue);
   void chooseInputFile();
   void chooseInputFolder();

@@ -4,6 +4,7 @@
 #include "app/Program.h"
 #include "core/MessageTable.h"
 #include "core/PointNumberer.h"
+#include "platform/Files.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -42,6 +43,15 @@ auto onGui(F f) -> decltype(f()) {
   }
 }
 
+/// Cancel: the conversion thread is left where it is, so the file it is
+/// writing (a hidden temporary beside the target) and the tool it may be
+/// waiting for are dealt with here; the target itself only ever appears
+/// complete. Then the process ends with exit code 1.
+[[noreturn]] void cancelConversion() {
+  platform::abandonTemporaryFiles();
+  std::_Exit(1);
+}
+
 }  // namespace
 
 QtUi::QtUi() = default;
@@ -73,10 +83,10 @@ void QtUi::doOpen() {
     // Cancel ends the converter at once with exit code 1, as the terminal's
     // interrupt does; a disabled button (while received categories are
     // stored) cannot be pressed.
-    QObject::connect(m_cancel, &QPushButton::clicked, m_window, [] { std::_Exit(1); });
+    QObject::connect(m_cancel, &QPushButton::clicked, m_window, [] { cancelConversion(); });
     // Esc and the close box are Cancel too: ignored while it is disabled.
     QObject::connect(m_window, &QDialog::rejected, m_window, [this] {
-      if (m_cancel && m_cancel->isEnabled()) std::_Exit(1);
+      if (m_cancel && m_cancel->isEnabled()) cancelConversion();
       if (m_window) m_window->show();
     });
     auto* buttons = new QHBoxLayout;

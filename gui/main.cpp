@@ -2,6 +2,7 @@
 // (with a conversion on the command line) one conversion whose progress
 // window and message boxes are Qt dialogs.
 #include "app/Program.h"
+#include "gui/FileLinks.h"
 #include "gui/MainDialog.h"
 #include "gui/OptionDialogs.h"
 #include "gui/QtUi.h"
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
   setenv("VLTRX_UI", "qt", 1);
   vltrx::gui::MainDialog dialog(vltrx::platform::programFolder() / "vltrx");
   dialog.show();
+  vltrx::gui::offerFileLinks(&dialog, vltrx::platform::programFolder() / "vltrx-gui");
   dialog.exec();
   dialog.saveSelection();
   return 0;

@@ -58,17 +58,26 @@ struct Slot {
 Slot g_slots[kSlots];
 std::once_flag g_handlersInstalled;
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// createTemporaryFile records and creates a file under this flag, so that
+// abandonTemporaryFiles (which takes it and never gives it back) sees every
+// file that exists: none is created between its removal and the exit.
+std::atomic_flag g_creating = ATOMIC_FLAG_INIT;
+bool g_abandoned = false;  // written and read only while g_creating is held
 
-extern "C" void removeTemporaryFilesAndReraise(int sig) {
-  // Only async-signal-safe calls: kill, waitpid, unlink, sigaction, raise.
-  // A tool still running (the XSLT processor) gets the signal too and is
-  // waited for, so that it cannot write a file after it was removed.
+void endRunningTool(int sig) noexcept {
   if (const pid_t child = runningChild(); child > 0) {
     ::kill(child, sig);
     int status = 0;
     while (::waitpid(child, &status, 0) == -1 && errno == EINTR) {
     }
   }
+}
+
+extern "C" void removeTemporaryFilesAndReraise(int sig) {
+  // Only async-signal-safe calls: kill, waitpid, unlink, sigaction, raise.
+  // A tool still running (the XSLT processor) gets the signal too and is
+  // waited for, so that it cannot write a file after it was removed.
+  endRunningTool(sig);
   for (Slot& slot : g_slots)
     if (slot.active.load()) ::unlink(slot.path);
   struct sigaction dfl {};
@@ -113,6 +122,37 @@ void forgetTemporaryFile(int slot) {
   if (slot < 0 || slot >= kSlots) return;
   g_slots[slot].active.store(false);
   g_slots[slot].used.store(false);
+}
+
+int createTemporaryFile(const std::filesystem::path& path, int* slot) {
+  *slot = -1;
+  while (g_creating.test_and_set(std::memory_order_acquire)) {
+  }
+  int fd = -1;
+  if (g_abandoned) {
+    errno = ECANCELED;
+  } else {
+    // Recorded before the file exists, so that no signal finds it unknown.
+    *slot = rememberTemporaryFile(path);
+    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  }
+  const int error = errno;
+  g_creating.clear(std::memory_order_release);
+  if (fd < 0) {
+    forgetTemporaryFile(*slot);
+    *slot = -1;
+    errno = error;
+  }
+  return fd;
+}
+
+void abandonTemporaryFiles() noexcept {
+  while (g_creating.test_and_set(std::memory_order_acquire)) {
+  }
+  g_abandoned = true;
+  endRunningTool(SIGTERM);
+  for (Slot& slot : g_slots)
+    if (slot.active.load()) ::unlink(slot.path);
 }
 
 SignalGuardedFile::SignalGuardedFile(std::filesystem::path path)

@@ -35,6 +35,18 @@ int rememberTemporaryFile(const std::filesystem::path& path);
 /// Forgets a slot of rememberTemporaryFile (-1 is ignored).
 void forgetTemporaryFile(int slot);
 
+/// Creates path (write only, O_EXCL, close-on-exec, mode 0666 less the
+/// umask) as a temporary file recorded as by rememberTemporaryFile; *slot
+/// receives the slot (-1 when none was free). Returns the descriptor, or -1
+/// with errno set (ECANCELED after abandonTemporaryFiles).
+int createTemporaryFile(const std::filesystem::path& path, int* slot);
+
+/// For a process that ends at once without unwinding (Cancel in a progress
+/// window, then _Exit): ends the tool still running (SIGTERM, waited for),
+/// removes every recorded temporary file and lets no further one be created
+/// by createTemporaryFile, so that no partial file outlives the process.
+void abandonTemporaryFiles() noexcept;
+
 /// Removes path at the end of the scope and, until then, on a signal (the
 /// temporary files of a plug-in export).
 class SignalGuardedFile {

@@ -14,6 +14,7 @@ PACKAGES=(
   xsltproc gdal-bin libxml2-utils
   chromium
   qt6-base-dev xvfb xauth fonts-dejavu-core
+  shared-mime-info xdotool groff-base man-db
 )
 if [ "${1:-}" = fuzz ]; then PACKAGES+=(clang libclang-rt-14-dev); fi
 

@@ -75,6 +75,22 @@ TEST(LineReader, LongLineInSmallFileIsCutOnce) {
   EXPECT_EQ(reader.position(), content.size());
 }
 
+TEST(LineReader, FilesOfEveryBufferSizeAreReadWhole) {
+  // Between 2 and 4 MiB the buffer is huge-page aligned but not a whole
+  // number of huge pages (a 3 MiB CSV used to abort under ASan).
+  test::Sandbox sandbox;
+  for (size_t size : {size_t{100}, (size_t{2} << 20) - 3, (size_t{3} << 20) + 17, (size_t{5} << 20) + 1}) {
+    SCOPED_TRACE(size);
+    std::string content;
+    while (content.size() + 10 <= size) content += "123456789\n";
+    content.resize(size, 'x');
+    LineReader reader(writeFile(sandbox.tmp() / "sized.txt", content));
+    size_t lines = linesOf(reader).size();
+    EXPECT_EQ(lines, size / 10 + (size % 10 ? 1 : 0));
+    EXPECT_EQ(reader.position(), size);
+  }
+}
+
 TEST(LineReader, FileThatGrowsWhileReadGivesWholeLines) {
   // Opened at 6 bytes (a small buffer), then grown by lines longer than that
   // buffer and a line longer than the cut: every line still comes whole or

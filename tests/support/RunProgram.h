@@ -58,6 +58,8 @@ struct RunOptions {
   std::map<std::string, std::string> env;
   /// The program's working folder; empty: the test's own.
   std::filesystem::path cwd;
+  /// The program to run; empty: the built vltrx (VLTRX_EXE).
+  std::filesystem::path program;
 
   RunOptions& typed(std::string text) { answers = std::move(text); return *this; }
   RunOptions& setting(std::map<std::string, std::string> vars) { env = std::move(vars); return *this; }
@@ -70,7 +72,8 @@ class Process {
  public:
   Process(const std::filesystem::path& folder, std::vector<std::string> args, const RunOptions& options = {})
       : m_folder(folder) {
-    args.insert(args.begin(), VLTRX_EXE);
+    const std::string program = options.program.empty() ? std::string(VLTRX_EXE) : options.program.string();
+    args.insert(args.begin(), program);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -113,7 +116,7 @@ class Process {
     posix_spawnattr_setsigdefault(&attr, &defaults);
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    if (posix_spawn(&m_pid, VLTRX_EXE, &actions, &attr, argv.data(), envp.data()) != 0) m_pid = -1;
+    if (posix_spawn(&m_pid, program.c_str(), &actions, &attr, argv.data(), envp.data()) != 0) m_pid = -1;
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     if (terminal >= 0) ::close(terminal);

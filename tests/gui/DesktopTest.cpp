@@ -1,0 +1,113 @@
+// The desktop side of the Qt program, through separate processes (gui_probe):
+// Cancel in a child's progress window while it writes, and the start-up
+// check of the category file type with its restoration for the user, and
+// where the manual is found.
+#include "core/MessageTable.h"
+#include "gui/Manual.h"
+#include "platform/Files.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/Sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace vltrx::gui {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> folderEntries(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(DesktopTest, CancelWhileWritingLeavesNeitherTemporaryFileNorOutput) {
+  test::Sandbox box;
+  fs::path work = box.root() / "work", out = box.root() / "out";
+  fs::create_directories(work);
+  fs::create_directories(out);
+  {
+    // Large enough that the writer runs for a while (about a second here).
+    std::ofstream csv(work / "big.csv", std::ios::binary);
+    for (int i = 1; i <= 150000; ++i) csv << i << ';' << i * 0.5 << ';' << i * 0.25 << ";1.5\r\n";
+  }
+  test::RunOptions options;
+  options.program = GUI_PROBE;
+  options.env["QT_QPA_PLATFORM"] = "offscreen";
+  // Over the previous result, as a batch run twice does: that file stays whole.
+  test::spit(out / "big.xml", "earlier result");
+  test::Result r = test::Process(work, {"cancel", out.string(), VLTRX_EXE, (work / "big.csv").string(),
+                                        (out / "big.xml").string(), "-in:csv", "-out:xml"},
+                                 options)
+                       .wait(120);
+  ASSERT_NE(r.out.find("CANCEL"), std::string::npos) << "no temporary file was seen: " << r.status << r.err;
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(folderEntries(out), std::vector<std::string>{"big.xml"});
+  EXPECT_EQ(test::slurp(out / "big.xml"), "earlier result");
+}
+
+TEST(DesktopTest, CategoryTypeAskedWhileMissingAndRestoredForTheUserOnYes) {
+  test::Sandbox box;
+  fs::path data = box.root() / "data", system = box.root() / "system";
+  fs::create_directories(system);
+  test::RunOptions options;
+  options.program = GUI_PROBE;
+  options.env["QT_QPA_PLATFORM"] = "offscreen";
+  // The machine's own MIME folders stay out of it, whatever is installed.
+  options.env["XDG_DATA_DIRS"] = system.string();
+  const std::string gui = "/opt/vltrx 3/bin/vltrx-gui";
+  auto run = [&](const std::vector<std::string>& args) {
+    test::Result r = test::Process(box.root(), args, options).wait(60);
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r.out;
+  };
+  const std::string question = "ASKED Some important file links for Geodata Converter are missing! Restore?\n";
+
+  // No: nothing written, nothing remembered, asked again next time.
+  EXPECT_EQ(run({"filelinks", "No", gui}), question);
+  EXPECT_FALSE(fs::exists(data / "mime"));
+  EXPECT_EQ(run({"filelinks", "No", gui}), question);
+  EXPECT_FALSE(fs::exists(data / "mime"));
+
+  EXPECT_EQ(run({"filelinks", "Yes", gui}), question);
+  EXPECT_EQ(run({"mimetype", "Site 4.vlcat"}), "application/x-velmora-category\n");
+  EXPECT_NE(test::slurp(data / "mime" / "packages" / "vltrx-category.xml").find("*.vlcat"), std::string::npos);
+  std::string entry = test::slurp(data / "applications" / "vltrx-gui.desktop");
+  EXPECT_NE(entry.find("\nExec=\"" + gui + "\"\n"), std::string::npos) << entry;
+  EXPECT_TRUE(fs::is_regular_file(data / "icons" / "hicolor" / "scalable" / "apps" / "vltrx.svg"));
+  // Known now: no question.
+  EXPECT_EQ(run({"filelinks", "Yes", gui}), "");
+}
+
+TEST(DesktopTest, ManualBesideTheProgramThenInstalledThenInTheSourceTree) {
+  test::Sandbox box;
+  const fs::path bin = box.root() / "usr" / "bin";
+  const fs::path sourceDocs = fs::path(VLTRX_TEST_DATA).parent_path().parent_path() / "docs";
+  fs::create_directories(bin);
+  EXPECT_EQ(findManual(bin, {}), fs::path()) << "none: the dialog says text 6";
+  EXPECT_EQ(findManual(bin, sourceDocs), sourceDocs / "manual.md");
+  EXPECT_EQ(sourceDocsFolder(), sourceDocs);
+  const fs::path installed = box.root() / "usr" / "share" / "doc" / "vltrx" / "manual.md";
+  test::spit(installed, "# manual");
+  EXPECT_EQ(findManual(bin, sourceDocs), installed);
+  setLanguage(Language::De);
+  EXPECT_EQ(findManual(bin, {}), installed) << "no German one installed: the English one";
+  const fs::path german = installed.parent_path() / "manual-de.md";
+  test::spit(german, "# Handbuch");
+  EXPECT_EQ(findManual(bin, sourceDocs), german);
+  EXPECT_EQ(findManual(box.root(), sourceDocs), sourceDocs / "manual-de.md");
+  const fs::path local = bin / text(4) / text(5);
+  test::spit(local, "%PDF");
+  EXPECT_EQ(findManual(bin, sourceDocs), local);
+  setLanguage(Language::En);
+  EXPECT_EQ(findManual(bin, sourceDocs), installed) << "the German manual is not the English one";
+}
+
+}  // namespace
+}  // namespace vltrx::gui
