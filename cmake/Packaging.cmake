@@ -3,12 +3,9 @@
 # and the desktop files install from their own folders (app/, gui/).
 
 install(FILES ${VLTRX_ROOT}/docs/vltrx.1 ${VLTRX_ROOT}/docs/vltrx-gui.1 DESTINATION share/man/man1)
+# The manual and its pictures install from cmake/Manual.cmake.
 install(FILES
-    ${VLTRX_ROOT}/docs/manual.md
-    ${VLTRX_ROOT}/docs/manual-de.md
     ${VLTRX_ROOT}/docs/gui.md
-    ${VLTRX_ROOT}/docs/gui-main-en.png
-    ${VLTRX_ROOT}/docs/gui-main-de.png
     ${VLTRX_ROOT}/docs/update.md
     ${VLTRX_ROOT}/README.md
   DESTINATION share/doc/vltrx)

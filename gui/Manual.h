@@ -8,10 +8,11 @@
 namespace vltrx::gui {
 
 /// The first manual that exists: <programFolder>/<text 4>/<text 5> (the
-/// names of the message table), then manual-<language>.md ("manual-de.md")
-/// and manual.md (English) in <programFolder>/../share/doc/vltrx
-/// (installed) and in sourceDocs (unless it is empty). Empty when there is
-/// none.
+/// names of the message table), then in <programFolder>/../share/doc/vltrx
+/// (installed, or the pages a build makes) and in sourceDocs (unless it is
+/// empty) manual-<language>.html, manual-<language>.md ("manual-de.html",
+/// "manual-de.md"), manual.html and manual.md (English). Empty when there
+/// is none.
 std::filesystem::path findManual(const std::filesystem::path& programFolder,
                                  const std::filesystem::path& sourceDocs);
 

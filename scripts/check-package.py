@@ -1,14 +1,16 @@
 #!/usr/bin/python3
 """Checks the installation and the Debian package of a build:
 `cmake --install` into a DESTDIR puts every program, filter, desktop file,
-manual page and document in its place, the installed vltrx finds its filters
-there, and the .deb that CPack builds holds exactly that tree with the
-package's name, version and dependencies.
+manual page and document in its place (the HTML manual with the pictures it
+shows), the installed vltrx finds its filters there, and the .deb that
+CPack builds holds exactly that tree with the package's name, version and
+dependencies.
 Usage: check-package.py <source root> <build folder>
 
 The package is built here without dpkg-shlibdeps (40 s on the sanitizer
 build); `make package` builds the real one with it."""
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -37,8 +39,12 @@ with tempfile.TemporaryDirectory(prefix="vltrx-package-") as tmp:
         "usr/share/icons/hicolor/scalable/apps/vltrx.svg",
         "usr/share/mime/packages/vltrx-category.xml",
         "usr/share/man/man1/vltrx.1", "usr/share/man/man1/vltrx-gui.1",
+        "usr/share/doc/vltrx/manual.html", "usr/share/doc/vltrx/manual-de.html",
         "usr/share/doc/vltrx/manual.md", "usr/share/doc/vltrx/manual-de.md", "usr/share/doc/vltrx/README.md",
-        "usr/share/doc/vltrx/gui.md", "usr/share/doc/vltrx/gui-main-en.png",
+        "usr/share/doc/vltrx/gui.md", "usr/share/doc/vltrx/update.md",
+        "usr/share/doc/vltrx/gui-main-en.png", "usr/share/doc/vltrx/gui-main-de.png",
+        "usr/share/doc/vltrx/gui-options-en.png", "usr/share/doc/vltrx/gui-options-de.png",
+        "usr/share/doc/vltrx/gui-options-ru.png",
     }
     for folder, _, files in os.walk(os.path.join(root, "filters")):
         for f in files:
@@ -48,6 +54,13 @@ with tempfile.TemporaryDirectory(prefix="vltrx-package-") as tmp:
     missing = sorted(expected - tree)
     if missing:
         problems.append("not installed: " + " ".join(missing))
+    # The installed manual pages show pictures that are installed with them.
+    for page in ("manual.html", "manual-de.html"):
+        path = os.path.join(dest, "usr/share/doc/vltrx", page)
+        if os.path.isfile(path):
+            for p in re.findall(r'<img [^>]*src="([^"]+)"', open(path, encoding="utf-8").read()):
+                if os.path.normpath("usr/share/doc/vltrx/" + p) not in tree:
+                    problems.append(f"{page} shows {p}, which is not installed")
 
     # The installed program finds the shipped plug-ins beside its bin folder.
     sandbox = os.path.join(tmp, "sandbox")

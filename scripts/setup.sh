@@ -10,7 +10,7 @@ PACKAGES=(
   libsqlite3-dev
   libcurl4-openssl-dev ca-certificates
   python3
-  python3-ezdxf
+  python3-ezdxf python3-markdown
   xsltproc gdal-bin libxml2-utils
   chromium
   qt6-base-dev xvfb xauth fonts-dejavu-core

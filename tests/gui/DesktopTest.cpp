@@ -107,6 +107,45 @@ TEST(DesktopTest, ManualBesideTheProgramThenInstalledThenInTheSourceTree) {
   EXPECT_EQ(findManual(bin, sourceDocs), local);
   setLanguage(Language::En);
   EXPECT_EQ(findManual(bin, sourceDocs), installed) << "the German manual is not the English one";
+  fs::remove(local);
+
+  // The HTML pages made from the Markdown come first, each in its language.
+  const fs::path html = installed.parent_path() / "manual.html", germanHtml = installed.parent_path() / "manual-de.html";
+  test::spit(html, "<html lang=\"en\">");
+  struct Case {
+    Language language;
+    bool germanHtmlThere;
+    fs::path expected;
+    const char* why;
+  };
+  const Case cases[] = {
+      {Language::En, false, html, "the English page before manual.md"},
+      {Language::De, false, german, "a German manual before an English page"},
+      {Language::Ru, false, html, "no Russian manual: the English page"},
+      {Language::De, true, germanHtml, "the German page before manual-de.md"},
+      {Language::En, true, html, "the German page is not the English one"},
+      {Language::Fr, true, html, "no French manual: the English page"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    if (c.germanHtmlThere) test::spit(germanHtml, "<html lang=\"de\">");
+    setLanguage(c.language);
+    EXPECT_EQ(findManual(bin, sourceDocs), c.expected);
+  }
+  setLanguage(Language::En);
+}
+
+TEST(DesktopTest, BuildFolderProgramFindsTheBuildsManualPages) {
+  // vltrx-gui run from the build folder (app/) opens the pages the build
+  // made in share/doc/vltrx, not the Markdown of the source tree.
+  const fs::path build = fs::path(VLTRX_EXE).parent_path().parent_path();
+  const fs::path pages = build / "share" / "doc" / "vltrx";
+  if (!fs::exists(pages / "manual.html")) GTEST_SKIP() << "this build makes no HTML manual";
+  const fs::path sourceDocs = fs::path(VLTRX_TEST_DATA).parent_path().parent_path() / "docs";
+  EXPECT_EQ(findManual(build / "app", sourceDocs), pages / "manual.html");
+  setLanguage(Language::De);
+  EXPECT_EQ(findManual(build / "app", sourceDocs), pages / "manual-de.html");
+  setLanguage(Language::En);
 }
 
 }  // namespace
