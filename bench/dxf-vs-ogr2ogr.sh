@@ -26,3 +26,4 @@ measure() {
 measure vltrx "$BUILD/app/vltrx" "$work/big.dxf" "$work/vltrx.csv" -in:dxf -out:csv -nodialog
 measure ogr2ogr ogr2ogr -f CSV "$work/ogr.csv" "$work/big.dxf" -lco GEOMETRY=AS_XYZ
 ls -l "$work/big.dxf" "$work/vltrx.csv" "$work/ogr.csv" | awk '{print $5, $9}'
+if [ -n "${KEEP_OUTPUT:-}" ]; then cp "$work/vltrx.csv" "$KEEP_OUTPUT"; fi

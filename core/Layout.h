@@ -39,24 +39,17 @@ struct MPolygon {
   uint8_t closed;            // 1 = closed polygon
 };
 
-/// A point of a layout, 70 bytes. Coordinates are without the layout offsets.
+/// A point of a layout, 36 bytes. Coordinates are without the layout offsets.
+/// The fields few points use (texts, value, date and time, station,
+/// location, temperature, polar observation) live in the point's PointExtra
+/// (see pointExtra), so that a bare point costs no more than this record.
 struct MPoint {
   Unaligned<double> x, y, z;
-  uint8_t mode;  // 128 = no mode
-  uint8_t reserved1;
-  Unaligned<uint32_t> number;    // 0 = not yet numbered
-  Unaligned<uint32_t> dateTime;  // PackedDateTime, 0 = none
-  Unaligned<BlockId> comment;    // text block
+  Unaligned<uint32_t> number;  // 0 = not yet numbered
   Unaligned<uint16_t> categories;
-  Unaligned<BlockId> value;  // one-element PointValue array, 0 = none
-  int8_t temperature;        // degrees, -128 = none
+  uint8_t mode;  // 128 = no mode
   uint8_t categoriesIsList;
-  uint8_t reserved2[2];
-  Unaligned<uint32_t> station;   // 0 = none
-  Unaligned<uint16_t> location;  // 0 = none
-  PolarObservation polar;
-  uint8_t reserved3;
-  Unaligned<BlockId> name;  // text block: the source (e.g. alphanumeric) point id
+  Unaligned<uint32_t> extra;  // handle of the point's PointExtra, 0 = none
 };
 
 /// Element of the one-element value array of a point, 6 bytes.
@@ -66,15 +59,38 @@ struct PointValue {
 };
 
 static_assert(sizeof(MPolygon) == 12);
-static_assert(sizeof(MPoint) == 70);
+static_assert(sizeof(MPoint) == 36);
 static_assert(sizeof(PointValue) == 6);
 static_assert(alignof(MPoint) == 1 && alignof(MPolygon) == 1);
 static_assert(elementInfo(ElementType::Point).size == sizeof(MPoint));
 static_assert(elementInfo(ElementType::Polygon).size == sizeof(MPolygon));
 static_assert(elementInfo(ElementType::PointValue).size == sizeof(PointValue));
 
-/// A zero MPoint with mode 128 and temperature -128 (the values meaning none).
+/// A zero MPoint with mode 128 (no mode) and no extra (so temperature -128).
 MPoint blankPoint();
+
+// --- out-of-line fields --------------------------------------------------------
+
+/// The point's extra fields; the defaults (no texts, no value, date 0,
+/// station 0, location 0, temperature -128, no polar observation) for a point
+/// that has none.
+const PointExtra& pointExtra(const MPoint& point);
+/// The point's extra fields for writing, created with the defaults when it
+/// has none; nullptr when memory runs out.
+PointExtra* editPointExtra(MPoint& point);
+/// The polar observation of a point (all zero = none).
+PolarObservation pointPolar(const MPoint& point);
+/// Sets the fields of the point's extra that are no blocks (date and time,
+/// station, location, temperature, polar observation); the extra is only
+/// created when one of them differs from its default. 0 or -602.
+struct PointScalars {
+  uint32_t dateTime = 0;
+  uint32_t station = 0;
+  uint16_t location = 0;
+  int8_t temperature = -128;
+  PolarObservation polar;
+};
+int setPointScalars(MPoint& point, const PointScalars& scalars);
 
 // --- layout arrays -------------------------------------------------------------
 
@@ -108,7 +124,7 @@ int removePolygons(BlockId layout, uint32_t first, uint32_t n);
 int removePoints(BlockId layout, uint32_t first, uint32_t n);
 
 /// Frees the text, list and value blocks a record refers to and zeroes those
-/// fields (the record itself stays).
+/// fields (the record itself stays); a point also loses its extra fields.
 void releaseBlocks(MPolygon& polygon);
 void releaseBlocks(MPoint& point);
 

@@ -14,7 +14,7 @@ int fillPoint(MPoint& record, const StagedPoint& staged) {
   record.z = staged.z;
   record.number = staged.sourceNumber > 0 ? static_cast<uint32_t>(staged.sourceNumber) : 0;
   record.mode = staged.mode ? kModeStaged : kModeNone;
-  record.temperature = kTemperatureNone;
+  // Temperature -128 and the other fields of no extra: nothing to store.
   int rc = setText(record, PointText::Comment, staged.comment);
   if (rc >= 0) rc = setText(record, PointText::Name, staged.name);
   if (rc >= 0) rc = setCategories(record, staged.categories);

@@ -60,13 +60,15 @@ TEST_F(StagingTest, CommitWritesPointsThenPolygonsAndSkipsEmptyPolygons) {
   EXPECT_EQ(p0.z, 3);
   EXPECT_EQ(p0.number, 11u);
   EXPECT_EQ(p0.mode, 128);
-  EXPECT_EQ(p0.temperature, -128);
+  EXPECT_EQ(pointExtra(p0).temperature, -128);
   EXPECT_EQ(pointComment(p0), "first");
   EXPECT_EQ(pointName(p0), "A1");
   EXPECT_TRUE(categoryIds(p0).empty());
   const MPoint& p1 = *pointAt(layout, 1);
   EXPECT_EQ(p1.mode, 225);
-  EXPECT_EQ(p1.comment, 0u);
+  // Nothing out of line: no extra fields at all.
+  EXPECT_EQ(p1.extra, 0u);
+  EXPECT_EQ(pointExtra(p1).temperature, -128);
   EXPECT_EQ(p1.categories, 7);
   EXPECT_EQ(p1.categoriesIsList, 0);
   EXPECT_EQ(categoryIds(*pointAt(layout, 2)).toSet(), (CategorySet{2, 3, 5}));
