@@ -108,7 +108,7 @@ uint64_t storedBytes(BlockId layout) {
     if (p.categoriesIsList) bytes += store.size(p.categories);
   }
   for (uint32_t i = 0; i < polygonCount(layout); ++i) {
-    const MPolygon& p = *polygonAt(layout, i);
+    const MPolygon& p = *polygonView(layout, i);
     bytes += store.size(p.comment);
     if (p.categoriesIsList) bytes += store.size(p.categories);
   }

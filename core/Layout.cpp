@@ -179,7 +179,7 @@ int setPointScalars(MPoint& point, const PointScalars& scalars) {
 
 uint32_t polygonCount(BlockId layout) {
   const MFolder* m = layoutOf(layout);
-  return m ? store().count(m->polygons) : 0;
+  return m ? store().count(m->polygons) + m->singlePolygons : 0;
 }
 
 uint32_t pointCount(BlockId layout) {
@@ -187,9 +187,47 @@ uint32_t pointCount(BlockId layout) {
   return m ? store().count(m->points) : 0;
 }
 
+int materializePolygons(BlockId layout) {
+  MFolder* m = layoutOf(layout);
+  if (!m) return +ErrorCode::InvalidBlockId;
+  const uint32_t n = m->singlePolygons;
+  if (n == 0) return 0;
+  const uint32_t first = store().count(m->polygons);
+  BlockId id = m->polygons;
+  int rc = store().insert(id, ElementType::Polygon, first, n);
+  m->polygons = id;
+  if (rc < 0) return rc;
+  m->singlePolygons = 0;
+  MPolygon* p = reinterpret_cast<MPolygon*>(store().elements(id)) + first;
+  for (uint32_t i = 0; i < n; ++i) p[i].pointCount = 1;
+  return 0;
+}
+
+int appendSinglePolygons(BlockId layout, uint32_t n) {
+  MFolder* m = layoutOf(layout);
+  if (!m) return +ErrorCode::InvalidBlockId;
+  if (uint64_t(store().count(m->polygons)) + m->singlePolygons + n > UINT32_MAX) return +ErrorCode::StorageExceeded;
+  m->singlePolygons += n;
+  return 0;
+}
+
 MPolygon* polygons(BlockId layout) {
   const MFolder* m = layoutOf(layout);
-  return m ? reinterpret_cast<MPolygon*>(store().elements(m->polygons)) : nullptr;
+  if (!m || materializePolygons(layout) < 0) return nullptr;
+  return reinterpret_cast<MPolygon*>(store().elements(m->polygons));
+}
+
+const MPolygon* polygonView(BlockId layout, uint32_t i) {
+  static const MPolygon kBare = [] {
+    MPolygon p{};
+    p.pointCount = 1;
+    return p;
+  }();
+  const MFolder* m = layoutOf(layout);
+  if (!m) return nullptr;
+  const uint32_t records = store().count(m->polygons);
+  if (i < records) return reinterpret_cast<const MPolygon*>(store().elements(m->polygons)) + i;
+  return i - records < m->singlePolygons ? &kBare : nullptr;
 }
 
 MPoint* points(BlockId layout) {
@@ -198,12 +236,15 @@ MPoint* points(BlockId layout) {
 }
 
 MPolygon* polygonAt(BlockId layout, uint32_t i) {
-  return i < polygonCount(layout) ? polygons(layout) + i : nullptr;
+  if (i >= polygonCount(layout)) return nullptr;
+  MPolygon* p = polygons(layout);
+  return p ? p + i : nullptr;
 }
 
 MPoint* pointAt(BlockId layout, uint32_t i) { return i < pointCount(layout) ? points(layout) + i : nullptr; }
 
 int insertPolygons(BlockId layout, uint32_t index, uint32_t n) {
+  if (int rc = materializePolygons(layout); rc < 0) return rc;
   return insertRecords(layout, &MFolder::polygons, ElementType::Polygon, index, n);
 }
 
@@ -264,6 +305,7 @@ void releaseBlocks(MPoint& point) {
 }
 
 int removePolygons(BlockId layout, uint32_t first, uint32_t n) {
+  if (int rc = materializePolygons(layout); rc < 0) return rc;
   return removeRecords<MPolygon>(layout, &MFolder::polygons, ElementType::Polygon, first, n);
 }
 

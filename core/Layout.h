@@ -94,16 +94,30 @@ int setPointScalars(MPoint& point, const PointScalars& scalars);
 
 // --- layout arrays -------------------------------------------------------------
 
+/// Polygons of the layout: its polygon records and the bare single-point
+/// polygons after them that have no record (see MFolder::singlePolygons).
 uint32_t polygonCount(BlockId layout);
 uint32_t pointCount(BlockId layout);
 
 /// Pointers into the layout's arrays; nullptr for an index out of range.
-/// Valid until the next insert into or removal from the same array.
+/// Valid until the next insert into or removal from the same array. Asking
+/// for a writable polygon first gives the bare single-point polygons their
+/// records (nullptr when memory for them runs out).
 MPolygon* polygonAt(BlockId layout, uint32_t i);
 MPoint* pointAt(BlockId layout, uint32_t i);
-/// Pointer to the first record (nullptr when there is none).
+/// Pointer to the first record (nullptr when there is none); for polygons
+/// after giving every polygon its record, as polygonAt does.
 MPolygon* polygons(BlockId layout);
 MPoint* points(BlockId layout);
+/// Read-only view of polygon i: its record, or a shared bare record (one
+/// point, open, no comment, no categories) for a polygon without one. Never
+/// gives records to the bare polygons; valid as polygonAt's pointers are.
+const MPolygon* polygonView(BlockId layout, uint32_t i);
+/// Appends n bare single-point polygons without records. 0 or -613.
+int appendSinglePolygons(BlockId layout, uint32_t n);
+/// Gives the bare single-point polygons of the layout their records.
+/// 0, -613 or -602.
+int materializePolygons(BlockId layout);
 
 /// Inserts an all-zero MPolygon with the given point count at index.
 /// 0; -613 for an unknown layout or an index beyond the count; -602.

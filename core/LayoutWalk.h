@@ -42,7 +42,7 @@ void walkLayout(BlockId layout, LayoutOffsets offsets, OnPolygon&& onPolygon, On
   for (uint32_t i = 0; i < polygonTotal; ++i) {
     // Re-fetched per polygon: the records are only ever reached through the
     // layout, and the pointers are promised until its arrays change.
-    const MPolygon* polygon = polygonAt(layout, i);
+    const MPolygon* polygon = polygonView(layout, i);
     if (!polygon) break;
     onPolygon(*polygon, i);
     const uint32_t count = polygon->pointCount > 0 ? static_cast<uint32_t>(polygon->pointCount) : 0;

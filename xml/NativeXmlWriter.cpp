@@ -49,8 +49,8 @@ TreeSummary summarize(BlockId root) {
     uint32_t nPolygons = polygonCount(node);
     uint32_t nPoints = pointCount(node);
     s.elements += nPolygons + nPoints;
-    if (const MPolygon* polys = polygons(node))
-      for (uint32_t i = 0; i < nPolygons; ++i) markCategories(*s.usedCategories, categoryIds(polys[i]));
+    for (uint32_t i = 0; i < nPolygons; ++i)
+      if (const MPolygon* polygon = polygonView(node, i)) markCategories(*s.usedCategories, categoryIds(*polygon));
     if (const MPoint* pts = points(node)) {
       for (uint32_t i = 0; i < nPoints; ++i) {
         const MPoint& p = pts[i];
