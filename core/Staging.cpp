@@ -89,9 +89,9 @@ void commitStagedPolygons(BlockId layout, std::span<const StagedPolygon> staged)
     }
     if (polygonIndex >= recordPolygons) {
       // A bare polygon of the tail: counted once its point is in place.
-      if (rc >= 0) rc = appendSinglePolygons(layout, 1);
       if (rc < 0) {
         removePoints(layout, firstPoint + polygonStart, UINT32_MAX);
+        appendSinglePolygons(layout, polygonIndex - recordPolygons);
         throw makeError(rc);
       }
       ++polygonIndex;
@@ -110,6 +110,12 @@ void commitStagedPolygons(BlockId layout, std::span<const StagedPolygon> staged)
       removePoints(layout, firstPoint + polygonStart, UINT32_MAX);
       removePolygons(layout, firstPolygon + polygonIndex - 1, UINT32_MAX);
       throw makeError(rc);
+    }
+  }
+  if (bareTail > 0) {
+    if (int rc2 = appendSinglePolygons(layout, bareTail); rc2 < 0) {
+      removePoints(layout, firstPoint + pointIndex - bareTail, UINT32_MAX);
+      throw makeError(rc2);
     }
   }
 }
