@@ -14,6 +14,8 @@ export VLTRX_USER_SETTINGS="$work/config/settings.db" VLTRX_MACHINE_SETTINGS="$w
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" TMPDIR="$work/tmp"
 
 "$BUILD/bench/dxf_bench" generate "$N" "$work/big.dxf"
+# The generated file is written back before the runs, not during them.
+sync
 measure() {
   local name=$1
   shift

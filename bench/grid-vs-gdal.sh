@@ -29,6 +29,8 @@ awk -v n="$N" 'BEGIN {
     printf "%s\r\n", line
   }
 }' >"$work/big.asc"
+# The generated file is written back before the runs, not during them.
+sync
 
 measure() {
   local name=$1
