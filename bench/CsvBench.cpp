@@ -102,11 +102,13 @@ uint64_t storedBytes(BlockId layout) {
   uint64_t bytes = store.size(layout) + store.size(folder->points) + store.size(folder->polygons);
   for (uint32_t i = 0; i < pointCount(layout); ++i) {
     const MPoint& p = *pointAt(layout, i);
-    bytes += store.size(p.comment) + store.size(p.name);
+    const PointExtra& extra = pointExtra(p);
+    if (p.extra) bytes += sizeof(PointExtra);
+    bytes += store.size(extra.comment) + store.size(extra.name);
     if (p.categoriesIsList) bytes += store.size(p.categories);
   }
   for (uint32_t i = 0; i < polygonCount(layout); ++i) {
-    const MPolygon& p = *polygonAt(layout, i);
+    const MPolygon& p = *polygonView(layout, i);
     bytes += store.size(p.comment);
     if (p.categoriesIsList) bytes += store.size(p.categories);
   }

@@ -87,7 +87,11 @@ BlockId generate(uint32_t n) {
       setCategories(p, cats);
     }
     if (i % 5 == 0) setPointValue(p, 0.5f * (i % 100));
-    if (i % 3 == 0) p.polar = encodePolar({123.4567, 1.2345, 0.002, 0.0001, 0.01});
+    if (i % 3 == 0) {
+      PointScalars scalars;
+      scalars.polar = encodePolar({123.4567, 1.2345, 0.002, 0.0001, 0.01});
+      setPointScalars(p, scalars);
+    }
   }
   if ((rc = addPoints(layout, 0, batch)) < 0) fail("addPoints", rc);
   const uint32_t polygonsNeeded = (n + 9) / 10;

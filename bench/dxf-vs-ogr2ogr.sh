@@ -14,6 +14,8 @@ export VLTRX_USER_SETTINGS="$work/config/settings.db" VLTRX_MACHINE_SETTINGS="$w
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" TMPDIR="$work/tmp"
 
 "$BUILD/bench/dxf_bench" generate "$N" "$work/big.dxf"
+# The generated file is written back before the runs, not during them.
+sync
 measure() {
   local name=$1
   shift
@@ -26,3 +28,4 @@ measure() {
 measure vltrx "$BUILD/app/vltrx" "$work/big.dxf" "$work/vltrx.csv" -in:dxf -out:csv -nodialog
 measure ogr2ogr ogr2ogr -f CSV "$work/ogr.csv" "$work/big.dxf" -lco GEOMETRY=AS_XYZ
 ls -l "$work/big.dxf" "$work/vltrx.csv" "$work/ogr.csv" | awk '{print $5, $9}'
+if [ -n "${KEEP_OUTPUT:-}" ]; then cp "$work/vltrx.csv" "$KEEP_OUTPUT"; fi

@@ -262,6 +262,10 @@ void BlockStore::clear() {
   std::vector<FreeId>().swap(m_freeLarge);
   std::vector<FreeId>().swap(m_freeReserved);
   m_stamp = 0;
+  std::vector<std::unique_ptr<PointExtra[]>>().swap(m_extraChunks);
+  std::vector<bool>().swap(m_extraUsed);
+  std::vector<uint32_t>().swap(m_freeExtras);
+  m_liveExtras = 0;
   m_counter = kFirstId;
   m_reservedCounter = kFirstReservedId;
   m_live = 0;
@@ -383,6 +387,46 @@ std::string_view BlockStore::text(BlockId id) const {
   if (!e || e->size == 0) return {};
   const char* s = reinterpret_cast<const char*>(e->data);
   return std::string_view(s, strnlen(s, e->size));
+}
+
+// --- point extras ------------------------------------------------------------
+
+uint32_t BlockStore::allocateExtra() {
+  uint32_t handle;
+  try {
+    if (!m_freeExtras.empty()) {
+      handle = m_freeExtras.back();
+      m_freeExtras.pop_back();
+    } else {
+      if (m_extraUsed.size() >= UINT32_MAX - kExtraChunk) return 0;
+      handle = static_cast<uint32_t>(m_extraUsed.size()) + 1;
+      if ((handle - 1) % kExtraChunk == 0) m_extraChunks.push_back(std::make_unique<PointExtra[]>(kExtraChunk));
+      m_extraUsed.push_back(false);
+    }
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  m_extraUsed[handle - 1] = true;
+  ++m_liveExtras;
+  PointExtra* e = &m_extraChunks[(handle - 1) / kExtraChunk][(handle - 1) % kExtraChunk];
+  *e = PointExtra{};
+  return handle;
+}
+
+void BlockStore::freeExtra(uint32_t handle) {
+  if (!extra(handle)) return;
+  m_extraUsed[handle - 1] = false;
+  --m_liveExtras;
+  // A failed push only loses the handle for reuse.
+  try {
+    m_freeExtras.push_back(handle);
+  } catch (const std::bad_alloc&) {
+  }
+}
+
+PointExtra* BlockStore::extra(uint32_t handle) const {
+  if (handle == 0 || handle > m_extraUsed.size() || !m_extraUsed[handle - 1]) return nullptr;
+  return &m_extraChunks[(handle - 1) / kExtraChunk][(handle - 1) % kExtraChunk];
 }
 
 }  // namespace vltrx

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string_view>
 #include <type_traits>
 #include <vector>
@@ -19,7 +20,7 @@ using BlockId = uint32_t;
 
 /// A field of a fixed-width record at any byte offset. Records lie in blocks
 /// at offsets that ignore alignment (an MPoint array starts 4 bytes into its
-/// block, elements are 70 bytes apart), so every multi-byte field is read and
+/// block, elements are 36 bytes apart), so every multi-byte field is read and
 /// written through memcpy: `p.x = 5; double x = p.x; p.number += 1;` work as
 /// with a plain member, while binding a `const double&` to the field (which
 /// would be a misaligned access) does not compile.
@@ -57,7 +58,7 @@ struct Unaligned {
 
 /// Element types of typed arrays.
 enum class ElementType : uint8_t {
-  Point,          // MPoint, 70 bytes, growth step 4
+  Point,          // MPoint, 36 bytes, growth step 4
   Polygon,        // MPolygon, 12 bytes, growth step 2
   CategoryEntry,  // CategoryList entry, 88 bytes, growth step 8
   CategoryId,     // u16 member of a CategorySet, 2 bytes, growth step 0
@@ -72,7 +73,7 @@ struct ElementInfo {
 /// Element size and growth step of a typed-array element type.
 constexpr ElementInfo elementInfo(ElementType type) {
   switch (type) {
-    case ElementType::Point: return {70, 4};
+    case ElementType::Point: return {36, 4};
     case ElementType::Polygon: return {12, 2};
     case ElementType::CategoryEntry: return {88, 8};
     case ElementType::CategoryId: return {2, 0};
@@ -83,6 +84,26 @@ constexpr ElementInfo elementInfo(ElementType type) {
 
 /// Bytes of the element count in front of the elements of a typed array.
 constexpr uint32_t kArrayHeader = 4;
+
+/// The fields of a point that most points do not use, kept out of line so
+/// that a bare point record stays small: its comment, name and value blocks,
+/// date and time, station, location, temperature and polar observation. A
+/// point without any of them has none (every field at its default).
+struct PointExtra {
+  BlockId comment = 0;  // text block
+  BlockId name = 0;     // text block: the source (e.g. alphanumeric) point id
+  BlockId value = 0;    // one-element PointValue array
+  uint32_t dateTime = 0;  // PackedDateTime, 0 = none
+  uint32_t station = 0;   // 0 = none
+  uint16_t location = 0;  // 0 = none
+  int8_t temperature = -128;  // degrees, -128 = none
+  uint8_t polar[11] = {};     // PolarObservation bytes, all zero = none
+  bool isDefault() const {
+    static constexpr uint8_t kNoPolar[11] = {};
+    return comment == 0 && name == 0 && value == 0 && dateTime == 0 && station == 0 && location == 0 &&
+           temperature == -128 && std::memcmp(polar, kNoPolar, sizeof polar) == 0;
+  }
+};
 
 class BlockStore {
  public:
@@ -153,6 +174,19 @@ class BlockStore {
   /// The text of a text block ("" for 0 or an unknown id).
   std::string_view text(BlockId id) const;
 
+  // --- point extras ------------------------------------------------------------
+  /// A new PointExtra with every field at its default, addressed by a handle
+  /// (1, 2, ...; the most recently released one first); 0 when memory runs
+  /// out. Extras live in chunks of a fixed number of records that never
+  /// move, so a handle costs no heap block of its own.
+  uint32_t allocateExtra();
+  /// Releases the extra (not the blocks it refers to) and its handle.
+  void freeExtra(uint32_t handle);
+  /// The extra of a handle, nullptr for 0 or a handle that names none.
+  PointExtra* extra(uint32_t handle) const;
+  /// Number of live extras.
+  size_t extraCount() const { return m_liveExtras; }
+
  private:
   struct Entry {
     uint8_t* data = nullptr;  // nullptr: id is free or was never handed out
@@ -185,6 +219,13 @@ class BlockStore {
   std::vector<FreeId> m_freeLarge;
   std::vector<FreeId> m_freeReserved;
   uint64_t m_stamp = 0;
+  // Point extras: chunk k holds handles k * kExtraChunk + 1 .. (k + 1) * kExtraChunk;
+  // m_extraUsed[h - 1] tells whether handle h is live.
+  static constexpr uint32_t kExtraChunk = 4096;
+  std::vector<std::unique_ptr<PointExtra[]>> m_extraChunks;
+  std::vector<bool> m_extraUsed;
+  std::vector<uint32_t> m_freeExtras;
+  size_t m_liveExtras = 0;
   // The counter runs from 257 to kFirstReservedId - 1 and then jumps to
   // 0x10000; the reserved range has a counter of its own.
   BlockId m_counter = kFirstId;

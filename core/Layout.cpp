@@ -123,15 +123,63 @@ int setRecordCategories(Record& record, std::span<const uint16_t> set) {
 MPoint blankPoint() {
   MPoint p{};
   p.mode = kModeNone;
-  p.temperature = kTemperatureNone;
   return p;
+}
+
+// --- out-of-line fields --------------------------------------------------------
+
+namespace {
+
+const PointExtra kNoExtra{};
+
+// Drops an extra that holds nothing but defaults again.
+void dropIfDefault(MPoint& point) {
+  const uint32_t handle = point.extra;
+  if (const PointExtra* e = store().extra(handle); e && e->isDefault()) {
+    store().freeExtra(handle);
+    point.extra = 0;
+  }
+}
+
+}  // namespace
+
+const PointExtra& pointExtra(const MPoint& point) {
+  const PointExtra* e = store().extra(point.extra);
+  return e ? *e : kNoExtra;
+}
+
+PointExtra* editPointExtra(MPoint& point) {
+  if (PointExtra* e = store().extra(point.extra)) return e;
+  const uint32_t handle = store().allocateExtra();
+  point.extra = handle;
+  return store().extra(handle);
+}
+
+PolarObservation pointPolar(const MPoint& point) {
+  PolarObservation polar;
+  std::memcpy(polar.bytes, pointExtra(point).polar, sizeof polar.bytes);
+  return polar;
+}
+
+int setPointScalars(MPoint& point, const PointScalars& scalars) {
+  const bool none = scalars.dateTime == 0 && scalars.station == 0 && scalars.location == 0 &&
+                    scalars.temperature == kTemperatureNone && scalars.polar.empty();
+  PointExtra* e = none ? store().extra(point.extra) : editPointExtra(point);
+  if (!e) return none ? 0 : +ErrorCode::StorageExceeded;
+  e->dateTime = scalars.dateTime;
+  e->station = scalars.station;
+  e->location = scalars.location;
+  e->temperature = scalars.temperature;
+  std::memcpy(e->polar, scalars.polar.bytes, sizeof e->polar);
+  dropIfDefault(point);
+  return 0;
 }
 
 // --- layout arrays -------------------------------------------------------------
 
 uint32_t polygonCount(BlockId layout) {
   const MFolder* m = layoutOf(layout);
-  return m ? store().count(m->polygons) : 0;
+  return m ? store().count(m->polygons) + m->singlePolygons : 0;
 }
 
 uint32_t pointCount(BlockId layout) {
@@ -139,9 +187,47 @@ uint32_t pointCount(BlockId layout) {
   return m ? store().count(m->points) : 0;
 }
 
+int materializePolygons(BlockId layout) {
+  MFolder* m = layoutOf(layout);
+  if (!m) return +ErrorCode::InvalidBlockId;
+  const uint32_t n = m->singlePolygons;
+  if (n == 0) return 0;
+  const uint32_t first = store().count(m->polygons);
+  BlockId id = m->polygons;
+  int rc = store().insert(id, ElementType::Polygon, first, n);
+  m->polygons = id;
+  if (rc < 0) return rc;
+  m->singlePolygons = 0;
+  MPolygon* p = reinterpret_cast<MPolygon*>(store().elements(id)) + first;
+  for (uint32_t i = 0; i < n; ++i) p[i].pointCount = 1;
+  return 0;
+}
+
+int appendSinglePolygons(BlockId layout, uint32_t n) {
+  MFolder* m = layoutOf(layout);
+  if (!m) return +ErrorCode::InvalidBlockId;
+  if (uint64_t(store().count(m->polygons)) + m->singlePolygons + n > UINT32_MAX) return +ErrorCode::StorageExceeded;
+  m->singlePolygons += n;
+  return 0;
+}
+
 MPolygon* polygons(BlockId layout) {
   const MFolder* m = layoutOf(layout);
-  return m ? reinterpret_cast<MPolygon*>(store().elements(m->polygons)) : nullptr;
+  if (!m || materializePolygons(layout) < 0) return nullptr;
+  return reinterpret_cast<MPolygon*>(store().elements(m->polygons));
+}
+
+const MPolygon* polygonView(BlockId layout, uint32_t i) {
+  static const MPolygon kBare = [] {
+    MPolygon p{};
+    p.pointCount = 1;
+    return p;
+  }();
+  const MFolder* m = layoutOf(layout);
+  if (!m) return nullptr;
+  const uint32_t records = store().count(m->polygons);
+  if (i < records) return reinterpret_cast<const MPolygon*>(store().elements(m->polygons)) + i;
+  return i - records < m->singlePolygons ? &kBare : nullptr;
 }
 
 MPoint* points(BlockId layout) {
@@ -150,12 +236,15 @@ MPoint* points(BlockId layout) {
 }
 
 MPolygon* polygonAt(BlockId layout, uint32_t i) {
-  return i < polygonCount(layout) ? polygons(layout) + i : nullptr;
+  if (i >= polygonCount(layout)) return nullptr;
+  MPolygon* p = polygons(layout);
+  return p ? p + i : nullptr;
 }
 
 MPoint* pointAt(BlockId layout, uint32_t i) { return i < pointCount(layout) ? points(layout) + i : nullptr; }
 
 int insertPolygons(BlockId layout, uint32_t index, uint32_t n) {
+  if (int rc = materializePolygons(layout); rc < 0) return rc;
   return insertRecords(layout, &MFolder::polygons, ElementType::Polygon, index, n);
 }
 
@@ -201,12 +290,13 @@ void releaseBlocks(MPolygon& polygon) {
 }
 
 void releaseBlocks(MPoint& point) {
-  if (point.comment) store().free(point.comment);
-  if (point.value) store().free(point.value);
-  if (point.name) store().free(point.name);
-  point.comment = 0;
-  point.value = 0;
-  point.name = 0;
+  if (const PointExtra* e = store().extra(point.extra)) {
+    if (e->comment) store().free(e->comment);
+    if (e->value) store().free(e->value);
+    if (e->name) store().free(e->name);
+    store().freeExtra(point.extra);
+  }
+  point.extra = 0;
   uint16_t field = point.categories;
   uint8_t isList = point.categoriesIsList;
   releaseList(field, isList);
@@ -215,6 +305,7 @@ void releaseBlocks(MPoint& point) {
 }
 
 int removePolygons(BlockId layout, uint32_t first, uint32_t n) {
+  if (int rc = materializePolygons(layout); rc < 0) return rc;
   return removeRecords<MPolygon>(layout, &MFolder::polygons, ElementType::Polygon, first, n);
 }
 
@@ -225,14 +316,18 @@ int removePoints(BlockId layout, uint32_t first, uint32_t n) {
 // --- texts -----------------------------------------------------------------
 
 int setText(MPoint& point, PointText which, std::string_view text) {
-  return which == PointText::Comment ? replaceText(point, &MPoint::comment, text)
-                                     : replaceText(point, &MPoint::name, text);
+  // Clearing a text of a point without extra fields is nothing to do.
+  PointExtra* e = text.empty() ? store().extra(point.extra) : editPointExtra(point);
+  if (!e) return text.empty() ? 0 : +ErrorCode::StorageExceeded;
+  int rc = store().setText(which == PointText::Comment ? e->comment : e->name, text);
+  dropIfDefault(point);
+  return rc;
 }
 
 int setText(MPolygon& polygon, std::string_view comment) { return replaceText(polygon, &MPolygon::comment, comment); }
 
-std::string_view pointComment(const MPoint& point) { return store().text(point.comment); }
-std::string_view pointName(const MPoint& point) { return store().text(point.name); }
+std::string_view pointComment(const MPoint& point) { return store().text(pointExtra(point).comment); }
+std::string_view pointName(const MPoint& point) { return store().text(pointExtra(point).name); }
 std::string_view polygonComment(const MPolygon& polygon) { return store().text(polygon.comment); }
 
 // --- category sets -----------------------------------------------------------
@@ -281,25 +376,35 @@ void categorySetFromText(std::string_view text, const CategoryPredicate& isActiv
 // --- point values ------------------------------------------------------------
 
 std::optional<float> pointValue(const MPoint& point) {
-  if (!point.value || store().count(point.value) < 1) return std::nullopt;
+  const BlockId id = pointExtra(point).value;
+  if (!id || store().count(id) < 1) return std::nullopt;
   PointValue v;
-  std::memcpy(&v, store().elements(point.value), sizeof v);
+  std::memcpy(&v, store().elements(id), sizeof v);
   return v.value;
 }
 
 int setPointValue(MPoint& point, std::optional<float> value) {
-  BlockId id = point.value;
   if (!value) {
-    if (id) store().free(id);
-    point.value = 0;
+    if (PointExtra* e = store().extra(point.extra)) {
+      if (e->value) store().free(e->value);
+      e->value = 0;
+      dropIfDefault(point);
+    }
     return 0;
   }
+  PointExtra* e = editPointExtra(point);
+  if (!e) return +ErrorCode::StorageExceeded;
+  BlockId id = e->value;
   if (!id || store().count(id) < 1) {
     if (id) store().free(id);
     id = 0;
     int rc = store().insert(id, ElementType::PointValue, 0, 1);
-    point.value = id;
-    if (rc < 0) return rc;
+    // The insert may add chunks, never move an extra.
+    e->value = id;
+    if (rc < 0) {
+      dropIfDefault(point);
+      return rc;
+    }
   }
   PointValue v{};
   v.value = *value;

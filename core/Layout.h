@@ -39,24 +39,17 @@ struct MPolygon {
   uint8_t closed;            // 1 = closed polygon
 };
 
-/// A point of a layout, 70 bytes. Coordinates are without the layout offsets.
+/// A point of a layout, 36 bytes. Coordinates are without the layout offsets.
+/// The fields few points use (texts, value, date and time, station,
+/// location, temperature, polar observation) live in the point's PointExtra
+/// (see pointExtra), so that a bare point costs no more than this record.
 struct MPoint {
   Unaligned<double> x, y, z;
-  uint8_t mode;  // 128 = no mode
-  uint8_t reserved1;
-  Unaligned<uint32_t> number;    // 0 = not yet numbered
-  Unaligned<uint32_t> dateTime;  // PackedDateTime, 0 = none
-  Unaligned<BlockId> comment;    // text block
+  Unaligned<uint32_t> number;  // 0 = not yet numbered
   Unaligned<uint16_t> categories;
-  Unaligned<BlockId> value;  // one-element PointValue array, 0 = none
-  int8_t temperature;        // degrees, -128 = none
+  uint8_t mode;  // 128 = no mode
   uint8_t categoriesIsList;
-  uint8_t reserved2[2];
-  Unaligned<uint32_t> station;   // 0 = none
-  Unaligned<uint16_t> location;  // 0 = none
-  PolarObservation polar;
-  uint8_t reserved3;
-  Unaligned<BlockId> name;  // text block: the source (e.g. alphanumeric) point id
+  Unaligned<uint32_t> extra;  // handle of the point's PointExtra, 0 = none
 };
 
 /// Element of the one-element value array of a point, 6 bytes.
@@ -66,28 +59,65 @@ struct PointValue {
 };
 
 static_assert(sizeof(MPolygon) == 12);
-static_assert(sizeof(MPoint) == 70);
+static_assert(sizeof(MPoint) == 36);
 static_assert(sizeof(PointValue) == 6);
 static_assert(alignof(MPoint) == 1 && alignof(MPolygon) == 1);
 static_assert(elementInfo(ElementType::Point).size == sizeof(MPoint));
 static_assert(elementInfo(ElementType::Polygon).size == sizeof(MPolygon));
 static_assert(elementInfo(ElementType::PointValue).size == sizeof(PointValue));
 
-/// A zero MPoint with mode 128 and temperature -128 (the values meaning none).
+/// A zero MPoint with mode 128 (no mode) and no extra (so temperature -128).
 MPoint blankPoint();
+
+// --- out-of-line fields --------------------------------------------------------
+
+/// The point's extra fields; the defaults (no texts, no value, date 0,
+/// station 0, location 0, temperature -128, no polar observation) for a point
+/// that has none.
+const PointExtra& pointExtra(const MPoint& point);
+/// The point's extra fields for writing, created with the defaults when it
+/// has none; nullptr when memory runs out.
+PointExtra* editPointExtra(MPoint& point);
+/// The polar observation of a point (all zero = none).
+PolarObservation pointPolar(const MPoint& point);
+/// Sets the fields of the point's extra that are no blocks (date and time,
+/// station, location, temperature, polar observation); the extra is only
+/// created when one of them differs from its default. 0 or -602.
+struct PointScalars {
+  uint32_t dateTime = 0;
+  uint32_t station = 0;
+  uint16_t location = 0;
+  int8_t temperature = -128;
+  PolarObservation polar;
+};
+int setPointScalars(MPoint& point, const PointScalars& scalars);
 
 // --- layout arrays -------------------------------------------------------------
 
+/// Polygons of the layout: its polygon records and the bare single-point
+/// polygons after them that have no record (see MFolder::singlePolygons).
 uint32_t polygonCount(BlockId layout);
 uint32_t pointCount(BlockId layout);
 
 /// Pointers into the layout's arrays; nullptr for an index out of range.
-/// Valid until the next insert into or removal from the same array.
+/// Valid until the next insert into or removal from the same array. Asking
+/// for a writable polygon first gives the bare single-point polygons their
+/// records (nullptr when memory for them runs out).
 MPolygon* polygonAt(BlockId layout, uint32_t i);
 MPoint* pointAt(BlockId layout, uint32_t i);
-/// Pointer to the first record (nullptr when there is none).
+/// Pointer to the first record (nullptr when there is none); for polygons
+/// after giving every polygon its record, as polygonAt does.
 MPolygon* polygons(BlockId layout);
 MPoint* points(BlockId layout);
+/// Read-only view of polygon i: its record, or a shared bare record (one
+/// point, open, no comment, no categories) for a polygon without one. Never
+/// gives records to the bare polygons; valid as polygonAt's pointers are.
+const MPolygon* polygonView(BlockId layout, uint32_t i);
+/// Appends n bare single-point polygons without records. 0 or -613.
+int appendSinglePolygons(BlockId layout, uint32_t n);
+/// Gives the bare single-point polygons of the layout their records.
+/// 0, -613 or -602.
+int materializePolygons(BlockId layout);
 
 /// Inserts an all-zero MPolygon with the given point count at index.
 /// 0; -613 for an unknown layout or an index beyond the count; -602.
@@ -108,7 +138,7 @@ int removePolygons(BlockId layout, uint32_t first, uint32_t n);
 int removePoints(BlockId layout, uint32_t first, uint32_t n);
 
 /// Frees the text, list and value blocks a record refers to and zeroes those
-/// fields (the record itself stays).
+/// fields (the record itself stays); a point also loses its extra fields.
 void releaseBlocks(MPolygon& polygon);
 void releaseBlocks(MPoint& point);
 

@@ -38,16 +38,18 @@ void walkLayout(BlockId layout, LayoutOffsets offsets, OnPolygon&& onPolygon, On
   const double dx = folder->xOffset, dy = folder->yOffset, dz = folder->zOffset;
   const uint32_t polygonTotal = polygonCount(layout);
   const uint32_t pointTotal = pointCount(layout);
+  // The callbacks change no records, so the arrays stay where they are.
+  const uint32_t polygonRecords = blockStore().count(folder->polygons);
+  const MPolygon* records0 = polygonRecords > 0 ? polygonView(layout, 0) : nullptr;
+  const MPolygon* bare = polygonRecords < polygonTotal ? polygonView(layout, polygonRecords) : nullptr;
+  const MPoint* records = points(layout);
   uint32_t next = 0;
   for (uint32_t i = 0; i < polygonTotal; ++i) {
-    // Re-fetched per polygon: the records are only ever reached through the
-    // layout, and the pointers are promised until its arrays change.
-    const MPolygon* polygon = polygonAt(layout, i);
+    const MPolygon* polygon = i < polygonRecords ? records0 + i : bare;
     if (!polygon) break;
     onPolygon(*polygon, i);
     const uint32_t count = polygon->pointCount > 0 ? static_cast<uint32_t>(polygon->pointCount) : 0;
     const uint32_t end = count <= pointTotal - next ? next + count : pointTotal;
-    const MPoint* records = points(layout);
     for (uint32_t k = 0; next < end; ++next, ++k) {
       const MPoint& p = records[next];
       // Left out, the coordinates are the record's own: adding a zero offset

@@ -55,6 +55,7 @@ void deleteContents(BlockId id) {
     if (m->polygons) store.free(m->polygons);
     m->points = 0;
     m->polygons = 0;
+    m->singlePolygons = 0;
   }
 }
 

@@ -48,7 +48,11 @@ struct MFolder {
   Unaligned<BlockId> points;    // typed array of MPoint
   uint8_t reserved1[2];
   Unaligned<uint32_t> highestPointNumber;
-  uint8_t reserved2[8];
+  // Bare single-point polygons (one point, no comment, no categories, open)
+  // that follow the records of the polygon array without records of their
+  // own: a table of single points costs no polygon record per point.
+  Unaligned<uint32_t> singlePolygons;
+  uint8_t reserved2[4];
   Unaligned<double> xOffset;  // metres, added to every point coordinate when evaluated
   Unaligned<double> yOffset;
   Unaligned<double> zOffset;

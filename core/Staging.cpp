@@ -14,11 +14,18 @@ int fillPoint(MPoint& record, const StagedPoint& staged) {
   record.z = staged.z;
   record.number = staged.sourceNumber > 0 ? static_cast<uint32_t>(staged.sourceNumber) : 0;
   record.mode = staged.mode ? kModeStaged : kModeNone;
-  record.temperature = kTemperatureNone;
-  int rc = setText(record, PointText::Comment, staged.comment);
-  if (rc >= 0) rc = setText(record, PointText::Name, staged.name);
-  if (rc >= 0) rc = setCategories(record, staged.categories);
+  // Temperature -128 and the other fields of no extra: nothing to store.
+  // The record is fresh and zero: only what the staged point holds is set.
+  int rc = 0;
+  if (!staged.comment.empty()) rc = setText(record, PointText::Comment, staged.comment);
+  if (rc >= 0 && !staged.name.empty()) rc = setText(record, PointText::Name, staged.name);
+  if (rc >= 0 && !staged.categories.empty()) rc = setCategories(record, staged.categories);
   return rc;
+}
+
+// One point, no comment, no categories, open: a polygon without a record.
+bool isBare(const StagedPolygon& polygon) {
+  return polygon.points.size() == 1 && polygon.comment.empty() && polygon.categories.empty() && !polygon.closed;
 }
 
 }  // namespace
@@ -39,6 +46,22 @@ void commitStagedPolygons(BlockId layout, std::span<const StagedPolygon> staged)
   if (totalPolygons == 0) return;
   if (totalPoints > UINT32_MAX - pointCount(layout)) throw makeError(ErrorCode::StorageExceeded);
 
+  // Bare single-point polygons at the end of the plan need no records: they
+  // follow the layout's polygon records as a count. Those before a polygon
+  // with a record of its own (and those already counted, when this plan
+  // brings such a polygon) are given records.
+  uint32_t bareTail = 0;
+  for (size_t i = staged.size(); i-- > 0;) {
+    const StagedPolygon& polygon = staged[i];
+    if (polygon.points.empty()) continue;
+    if (!isBare(polygon)) break;
+    ++bareTail;
+  }
+  const uint32_t recordPolygons = totalPolygons - bareTail;
+  if (recordPolygons > 0) {
+    if (int rc = materializePolygons(layout); rc < 0) throw makeError(rc);
+  }
+
   // Both arrays grow once, by the whole plan; the records are then filled in
   // place. Text and list blocks are separate blocks, so filling never moves
   // the arrays.
@@ -46,14 +69,14 @@ void commitStagedPolygons(BlockId layout, std::span<const StagedPolygon> staged)
   const uint32_t firstPolygon = polygonCount(layout);
   int rc = insertPoints(layout, firstPoint, static_cast<uint32_t>(totalPoints));
   if (rc < 0) throw makeError(rc);
-  rc = insertPolygons(layout, firstPolygon, totalPolygons);
+  if (recordPolygons > 0) rc = insertPolygons(layout, firstPolygon, recordPolygons);
   if (rc < 0) {
     removePoints(layout, firstPoint, static_cast<uint32_t>(totalPoints));
     throw makeError(rc);
   }
 
   MPoint* pts = points(layout) + firstPoint;
-  MPolygon* pgs = polygons(layout) + firstPolygon;
+  MPolygon* pgs = recordPolygons > 0 ? polygons(layout) + firstPolygon : nullptr;
   uint32_t pointIndex = 0;
   uint32_t polygonIndex = 0;
   for (const StagedPolygon& polygon : staged) {
@@ -64,12 +87,22 @@ void commitStagedPolygons(BlockId layout, std::span<const StagedPolygon> staged)
       ++pointIndex;
       if (rc < 0) break;
     }
+    if (polygonIndex >= recordPolygons) {
+      // A bare polygon of the tail: counted once its point is in place.
+      if (rc < 0) {
+        removePoints(layout, firstPoint + polygonStart, UINT32_MAX);
+        appendSinglePolygons(layout, polygonIndex - recordPolygons);
+        throw makeError(rc);
+      }
+      ++polygonIndex;
+      continue;
+    }
     MPolygon& record = pgs[polygonIndex++];
     if (rc >= 0) {
       record.pointCount = static_cast<int16_t>(polygon.points.size());
       record.closed = polygon.closed ? 1 : 0;
-      rc = setText(record, polygon.comment);
-      if (rc >= 0) rc = setCategories(record, polygon.categories);
+      if (!polygon.comment.empty()) rc = setText(record, polygon.comment);
+      if (rc >= 0 && !polygon.categories.empty()) rc = setCategories(record, polygon.categories);
     }
     if (rc < 0) {
       // Keep the polygons committed before this one; drop this polygon and
@@ -77,6 +110,12 @@ void commitStagedPolygons(BlockId layout, std::span<const StagedPolygon> staged)
       removePoints(layout, firstPoint + polygonStart, UINT32_MAX);
       removePolygons(layout, firstPolygon + polygonIndex - 1, UINT32_MAX);
       throw makeError(rc);
+    }
+  }
+  if (bareTail > 0) {
+    if (int rc2 = appendSinglePolygons(layout, bareTail); rc2 < 0) {
+      removePoints(layout, firstPoint + pointIndex - bareTail, UINT32_MAX);
+      throw makeError(rc2);
     }
   }
 }

@@ -38,6 +38,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace vltrx {
@@ -99,7 +100,10 @@ size_t parseNumber(std::string_view token, double& value) {
 
 class GridParser {
  public:
-  GridParser(BlockId layout, std::string_view fileName, Ui& ui) : m_layout(layout), m_fileName(fileName), m_ui(ui) {}
+  // consumed, when given, is told every megabyte how far the parse has got:
+  // the bytes before that are never read again.
+  GridParser(BlockId layout, std::string_view fileName, Ui& ui, std::function<void(const char*)> consumed = {})
+      : m_layout(layout), m_fileName(fileName), m_ui(ui), m_consumed(std::move(consumed)) {}
 
   void run(std::string_view bytes) {
     const size_t kib = bytes.size() / 1024 + 1;
@@ -115,6 +119,7 @@ class GridParser {
       if (p < end && *p == '\r') ++p;
       if (p < end && *p == '\n') ++p;
       if (p >= nextReport) {
+        if (m_consumed) m_consumed(p);
         m_ui.update(static_cast<uint32_t>((p - bytes.data()) / 1024));
         nextReport = p + std::min<size_t>(static_cast<size_t>(end - p), kProgressBytes);
       }
@@ -256,6 +261,7 @@ class GridParser {
   BlockId m_layout;
   std::string_view m_fileName;
   Ui& m_ui;
+  std::function<void(const char*)> m_consumed;
   uint64_t m_line = 0;
 
   int64_t m_ncols = 0, m_nrows = 0;
@@ -301,25 +307,43 @@ class MappedFile {
 
   std::string_view bytes() const { return {m_data ? m_data : "", m_size}; }
 
+  // The pages wholly before upTo are not read again: they leave the
+  // process's memory (a read of them would fetch them from the file again),
+  // so the mapped file does not add its size to the store's.
+  void release(const char* upTo) {
+    static const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+    const size_t end = static_cast<size_t>(upTo - m_data) / page * page;
+    if (!m_data || end <= m_released) return;
+    ::madvise(const_cast<char*>(m_data) + m_released, end - m_released, MADV_DONTNEED);
+    m_released = end;
+  }
+
  private:
   const char* m_data = nullptr;
   size_t m_size = 0;
+  size_t m_released = 0;
 };
+
+BlockId readGrid(std::string_view bytes, BlockId parent, std::string_view layoutName, std::string_view fileName,
+                 Ui& ui, std::function<void(const char*)> consumed) {
+  const BlockId layout = createLayout(parent, layoutName);
+  LayoutGuard guard(layout);
+  GridParser(layout, fileName, ui, std::move(consumed)).run(bytes);
+  guard.release();
+  return layout;
+}
 
 }  // namespace
 
 BlockId readEsriGridBytes(std::string_view bytes, BlockId parent, std::string_view layoutName,
                           std::string_view fileName, Ui& ui) {
-  const BlockId layout = createLayout(parent, layoutName);
-  LayoutGuard guard(layout);
-  GridParser(layout, fileName, ui).run(bytes);
-  guard.release();
-  return layout;
+  return readGrid(bytes, parent, layoutName, fileName, ui, {});
 }
 
 BlockId readEsriGridFile(const std::filesystem::path& file, BlockId parent, Ui& ui) {
   MappedFile mapped(file);
-  return readEsriGridBytes(mapped.bytes(), parent, file.stem().string(), file.filename().string(), ui);
+  return readGrid(mapped.bytes(), parent, file.stem().string(), file.filename().string(), ui,
+                  [&mapped](const char* upTo) { mapped.release(upTo); });
 }
 
 void readEsriGrid(const std::filesystem::path& file, BlockId parent, ConversionContext& context) {

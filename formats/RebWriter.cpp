@@ -126,7 +126,7 @@ class RebRecordWriter {
     const MPoint* records = points(m_layout);
     uint32_t first = 0;
     for (uint32_t i = 0; i < polygonTotal; ++i) {
-      const MPolygon* polygon = polygonAt(m_layout, i);
+      const MPolygon* polygon = polygonView(m_layout, i);
       if (!polygon) break;
       const uint32_t count = polygon->pointCount > 0 ? static_cast<uint32_t>(polygon->pointCount) : 0;
       const uint32_t start = first;

@@ -209,7 +209,7 @@ class SvgWriter {
   }
 
   CategoryIds elementCategories(uint32_t polygon) const {
-    const MPolygon& p = *polygonAt(m_layout, polygon);
+    const MPolygon& p = *polygonView(m_layout, polygon);
     if (p.pointCount == 1) {
       CategoryIds own = categoryIds(m_points[m_first[polygon]]);
       if (!own.empty()) return own;
@@ -223,7 +223,7 @@ class SvgWriter {
     m_count.resize(total);
     uint32_t next = 0;
     for (uint32_t i = 0; i < total; ++i) {
-      const MPolygon& p = *polygonAt(m_layout, i);
+      const MPolygon& p = *polygonView(m_layout, i);
       const uint32_t n = p.pointCount > 0 ? static_cast<uint32_t>(p.pointCount) : 0;
       m_first[i] = next;
       m_count[i] = std::min(n, m_pointTotal - next);
@@ -318,7 +318,7 @@ class SvgWriter {
 
   bool filled(const Layer& l, uint32_t polygon) const {
     const uint32_t n = m_count[polygon];
-    if (!polygonAt(m_layout, polygon)->closed || n <= 2) return false;
+    if (!polygonView(m_layout, polygon)->closed || n <= 2) return false;
     switch (l.surface) {
       case kSurfaceTriangle: return n == 3;
       case kSurfaceFixedHeight: return true;
@@ -368,7 +368,7 @@ class SvgWriter {
           c.number = static_cast<int32_t>(static_cast<uint32_t>(p.number));
           c.x = x, c.y = y, c.z = p.z + m_dz;
           c.pointCategory = firstName(categoryIds(p));
-          c.polygonCategory = firstName(categoryIds(*polygonAt(m_layout, polygon)));
+          c.polygonCategory = firstName(categoryIds(*polygonView(m_layout, polygon)));
           expandCoordinateFormat(m_options.coordFormat, c, " ", m_texts);
           m_idText.clear();
           for (size_t t = 0; t < m_texts.size(); ++t) m_idText.append(t ? " " : "").append(m_texts[t]);
@@ -401,7 +401,7 @@ class SvgWriter {
     for (uint32_t polygon : l.polygons) {
       const uint32_t n = m_count[polygon];
       if (n < 2) continue;
-      const bool closed = polygonAt(m_layout, polygon)->closed != 0;
+      const bool closed = polygonView(m_layout, polygon)->closed != 0;
       m_b.append(closed ? "\t\t<polygon points=\"" : "\t\t<polyline points=\"");
       for (uint32_t i = m_first[polygon]; i < m_first[polygon] + n; ++i) {
         if (i != m_first[polygon]) m_b.push_back(' ');
@@ -443,7 +443,7 @@ class SvgWriter {
     if (own) labels(l, own, l.own, false);
     if (m_options.text.enabled && m_options.text.height > 0) {
       for (uint32_t polygon : l.texts) {
-        const MPolygon& pg = *polygonAt(m_layout, polygon);
+        const MPolygon& pg = *polygonView(m_layout, polygon);
         std::string_view body = polygonComment(pg);
         if (m_count[polygon] == 1 || body.empty()) body = pointComment(m_points[m_first[polygon]]);
         if (m_count[polygon] == 1 && body.empty()) body = polygonComment(pg);

@@ -327,16 +327,18 @@ class NativeReader {
     point.y = s[kY].real;
     point.z = s[kZ].real;
     point.number = static_cast<uint32_t>(id);
+    PointScalars scalars;
     if (s[kR].present || s[kPhi].present || s[kH].present || s[kDevR].present || s[kDevPhi].present)
-      point.polar = encodePolar({s[kR].real, s[kPhi].real, s[kDevR].real, s[kDevPhi].real, s[kH].real});
-    point.station = static_cast<uint32_t>(std::max(s[kStation].integer, 0));
-    point.location = static_cast<uint16_t>(clampTo(s[kLocation].integer, 0, 65535));
-    point.temperature = static_cast<int8_t>(clampTo(s[kTemperature].integer, -128, 127));
+      scalars.polar = encodePolar({s[kR].real, s[kPhi].real, s[kDevR].real, s[kDevPhi].real, s[kH].real});
+    scalars.station = static_cast<uint32_t>(std::max(s[kStation].integer, 0));
+    scalars.location = static_cast<uint16_t>(clampTo(s[kLocation].integer, 0, 65535));
+    scalars.temperature = static_cast<int8_t>(clampTo(s[kTemperature].integer, -128, 127));
     point.mode = static_cast<uint8_t>(clampTo(s[kMode].integer, 0, 255));
     if (s[kDate].integer > 0 && s[kTime].integer >= 0) {
       if (auto packed = packDateTime(static_cast<uint32_t>(s[kDate].integer), static_cast<uint32_t>(s[kTime].integer)))
-        point.dateTime = *packed;
+        scalars.dateTime = *packed;
     }
+    if ((rc = setPointScalars(point, scalars)) < 0) return error(rc);
     if ((rc = setPointText(point, PointText::Name, name, kPointNameSize)) < 0) return rc;
     if ((rc = setPointText(point, PointText::Comment, comment, kCommentSize)) < 0) return rc;
     if (m_categoryText[0]) {

@@ -49,8 +49,8 @@ TreeSummary summarize(BlockId root) {
     uint32_t nPolygons = polygonCount(node);
     uint32_t nPoints = pointCount(node);
     s.elements += nPolygons + nPoints;
-    if (const MPolygon* polys = polygons(node))
-      for (uint32_t i = 0; i < nPolygons; ++i) markCategories(*s.usedCategories, categoryIds(polys[i]));
+    for (uint32_t i = 0; i < nPolygons; ++i)
+      if (const MPolygon* polygon = polygonView(node, i)) markCategories(*s.usedCategories, categoryIds(*polygon));
     if (const MPoint* pts = points(node)) {
       for (uint32_t i = 0; i < nPoints; ++i) {
         const MPoint& p = pts[i];
@@ -189,8 +189,9 @@ class NativeWriter {
     m_w.attributeFixed("x", p.x, 4);
     m_w.attributeFixed("y", p.y, 4);
     m_w.attributeFixed("z", p.z, 4);
-    if (!p.polar.empty()) {
-      PolarValues polar = decodePolar(p.polar);
+    const PointExtra& extra = pointExtra(p);
+    if (const PolarObservation observation = pointPolar(p); !observation.empty()) {
+      PolarValues polar = decodePolar(observation);
       if (polar.r != 0) {
         m_w.attributeFixed("r", polar.r, 4);
         m_w.attributeFixed("phi", polar.phi, 5);
@@ -201,13 +202,13 @@ class NativeWriter {
         m_w.attributeFixed("dev_phi", polar.devPhi, 5);
       }
     }
-    if (p.station != 0) m_w.attribute("station", p.station);
-    if (p.location != 0) m_w.attribute("location", p.location);
-    if (p.temperature != kTemperatureNone) m_w.attribute("temperature", p.temperature);
+    if (extra.station != 0) m_w.attribute("station", extra.station);
+    if (extra.location != 0) m_w.attribute("location", extra.location);
+    if (extra.temperature != kTemperatureNone) m_w.attribute("temperature", extra.temperature);
     if (p.mode != kModeNone) m_w.attribute("mode", p.mode);
     categoriesAttribute(categoryIds(p));
-    if (p.dateTime != 0) {
-      DateTimeParts t = unpackDateTime(p.dateTime);
+    if (extra.dateTime != 0) {
+      DateTimeParts t = unpackDateTime(extra.dateTime);
       out.write(" date=\"", 7);
       twoDigits(t.yy, t.mm, t.dd);
       out.write("\" time=\"", 8);

@@ -188,9 +188,10 @@ TEST_F(CategoryListsTest, ListsFindIdsAfterManyTextBlocks) {
 
 TEST_F(CategoryListsTest, DistinctSetsBeyondTheSixteenBitIdsFail) {
   // Every distinct set needs an id below 65536: the root, the layout node and
-  // its two arrays hold four of them, so 65,275 distinct lists fit.
+  // its point array hold three of them (single points without polygon
+  // categories need no polygon records), so 65,276 distinct lists fit.
   const BlockId layout = createLayout(root, "Distinct");
-  const size_t fit = (BlockStore::kMaxSmallId + 1) - BlockStore::kFirstId - 4;
+  const size_t fit = (BlockStore::kMaxSmallId + 1) - BlockStore::kFirstId - 3;
   StagedPlan distinct;
   for (size_t i = 0; i <= fit; ++i) {
     StagedPolygon polygon;

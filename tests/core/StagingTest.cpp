@@ -1,6 +1,7 @@
 // Staging model commit and layout creation.
 #include "core/CError.h"
 #include "core/Layout.h"
+#include "core/LayoutWalk.h"
 #include "core/MeasurementTree.h"
 #include "core/MessageTable.h"
 #include "core/Staging.h"
@@ -60,13 +61,15 @@ TEST_F(StagingTest, CommitWritesPointsThenPolygonsAndSkipsEmptyPolygons) {
   EXPECT_EQ(p0.z, 3);
   EXPECT_EQ(p0.number, 11u);
   EXPECT_EQ(p0.mode, 128);
-  EXPECT_EQ(p0.temperature, -128);
+  EXPECT_EQ(pointExtra(p0).temperature, -128);
   EXPECT_EQ(pointComment(p0), "first");
   EXPECT_EQ(pointName(p0), "A1");
   EXPECT_TRUE(categoryIds(p0).empty());
   const MPoint& p1 = *pointAt(layout, 1);
   EXPECT_EQ(p1.mode, 225);
-  EXPECT_EQ(p1.comment, 0u);
+  // Nothing out of line: no extra fields at all.
+  EXPECT_EQ(p1.extra, 0u);
+  EXPECT_EQ(pointExtra(p1).temperature, -128);
   EXPECT_EQ(p1.categories, 7);
   EXPECT_EQ(p1.categoriesIsList, 0);
   EXPECT_EQ(categoryIds(*pointAt(layout, 2)).toSet(), (CategorySet{2, 3, 5}));
@@ -88,6 +91,57 @@ TEST_F(StagingTest, CommitWritesPointsThenPolygonsAndSkipsEmptyPolygons) {
   EXPECT_EQ(pointCount(layout), 6u);
   EXPECT_EQ(polygonCount(layout), 4u);
   EXPECT_EQ(polygonAt(layout, 2)->pointCount, 2);
+}
+
+// A table of single points costs no polygon records: bare single-point
+// polygons at the end of the layout are only counted, and get records as
+// soon as a polygon with a record of its own follows them.
+TEST_F(StagingTest, BareSinglePointPolygonsAreCountedWithoutRecords) {
+  BlockId layout = createLayout(rootFolder(), "Plan");
+  auto records = [&] { return blockStore().count(mFolder(layout)->polygons); };
+  StagedPlan singles;
+  for (int i = 0; i < 3; ++i) {
+    singles.polygons.emplace_back().points.push_back(point(i, 0, "point comment"));
+  }
+  StagedPolygon closedSingle;  // closed: not bare
+  closedSingle.closed = true;
+  closedSingle.points.push_back(point(9, 0));
+  singles.polygons.push_back(closedSingle);
+  singles.polygons.emplace_back().points.push_back(point(10, 0));
+  commitStagedPlan(layout, singles);
+  EXPECT_EQ(polygonCount(layout), 5u);
+  EXPECT_EQ(records(), 4u);  // the three before the closed one and it
+
+  std::vector<int> counts;
+  std::vector<int> closed;
+  walkLayout(layout, LayoutOffsets::Leave, [&](const MPolygon& g, uint32_t) {
+    counts.push_back(g.pointCount);
+    closed.push_back(g.closed);
+  }, [](const WalkedPoint&) {});
+  EXPECT_EQ(counts, (std::vector<int>{1, 1, 1, 1, 1}));
+  EXPECT_EQ(closed, (std::vector<int>{0, 0, 0, 1, 0}));
+
+  StagedPlan line;
+  line.polygons.emplace_back().points = {point(20, 0), point(21, 0)};
+  line.polygons.back().categories = {3};
+  commitStagedPlan(layout, line);
+  EXPECT_EQ(records(), 6u);
+  ASSERT_EQ(polygonCount(layout), 6u);
+  EXPECT_EQ(polygonView(layout, 4)->pointCount, 1);
+  EXPECT_EQ(polygonView(layout, 5)->pointCount, 2);
+  EXPECT_EQ(categoryIds(*polygonView(layout, 5)).toSet(), (CategorySet{3}));
+
+  commitStagedPlan(layout, singles);
+  EXPECT_EQ(polygonCount(layout), 11u);
+  EXPECT_EQ(records(), 10u);
+  EXPECT_EQ(polygonView(layout, 11), nullptr);
+  // A writable polygon gives the counted ones their records.
+  ASSERT_NE(polygonAt(layout, 10), nullptr);
+  EXPECT_EQ(polygonAt(layout, 10)->pointCount, 1);
+  EXPECT_EQ(records(), 11u);
+  EXPECT_EQ(pointCount(layout), 12u);
+  deleteNode(layout);
+  EXPECT_EQ(blockStore().extraCount(), 0u);
 }
 
 TEST_F(StagingTest, CommitFailureKeepsWhatWasStoredBefore) {

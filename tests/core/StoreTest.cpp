@@ -219,7 +219,7 @@ TEST_F(StoreTest, TypedArrayGrowthAndRemoval) {
     ASSERT_EQ(rc, 0);
     EXPECT_EQ(store.count(id), s.count);
     EXPECT_EQ(store.capacity(id, ElementType::Point), s.capacity);
-    EXPECT_EQ(store.size(id), 4 + 70 * s.capacity);
+    EXPECT_EQ(store.size(id), 4 + sizeof(MPoint) * s.capacity);
   }
   EXPECT_EQ(store.insert(id, ElementType::Point, 4, 1), +ErrorCode::InvalidBlockId);
   ASSERT_EQ(store.remove(id, ElementType::Point, 0, 3), 0);
@@ -544,11 +544,14 @@ TEST_F(StoreTest, PointValueFromText) {
   ASSERT_EQ(setPointValueFromText(p, "  12.5 m"), 0);
   ASSERT_TRUE(pointValue(p).has_value());
   EXPECT_FLOAT_EQ(*pointValue(p), 12.5f);
-  EXPECT_EQ(store.count(p.value), 1u);
-  EXPECT_EQ(store.size(p.value), 10u);
+  EXPECT_EQ(store.count(pointExtra(p).value), 1u);
+  EXPECT_EQ(store.size(pointExtra(p).value), 10u);
   ASSERT_EQ(setPointValueFromText(p, " \t "), 0);
   EXPECT_FALSE(pointValue(p).has_value());
   EXPECT_EQ(store.blockCount(), 0u);
+  // The point holds nothing out of line any more: no extra either.
+  EXPECT_EQ(p.extra, 0u);
+  EXPECT_EQ(store.extraCount(), 0u);
   ASSERT_EQ(setPointValueFromText(p, "abc"), 0);
   EXPECT_EQ(pointValue(p), 0.0f);
 }

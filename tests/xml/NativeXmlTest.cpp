@@ -154,14 +154,16 @@ void buildFullTree() {
 
   MPoint p1 = point(1, 1.5, 2.25, -0.125);
   setText(p1, PointText::Name, "P'1");
-  p1.polar = encodePolar({12.3456, 1.23456, 0.002, 0.0001, 0.01});
-  p1.station = 3;
-  p1.location = 7;
-  p1.temperature = 21;
+  PointScalars scalars1;
+  scalars1.polar = encodePolar({12.3456, 1.23456, 0.002, 0.0001, 0.01});
+  scalars1.station = 3;
+  scalars1.location = 7;
+  scalars1.temperature = 21;
+  scalars1.dateTime = *packDateTime(240131, 235959);
+  setPointScalars(p1, scalars1);
   p1.mode = 1;
   const uint16_t five[] = {5};
   setCategories(p1, five);
-  p1.dateTime = *packDateTime(240131, 235959);
   setText(p1, PointText::Comment, "first");
   setPointValue(p1, 12.5f);
   MPolygon& kerb = addPolygonOf(plan, {p1, point(2, 3, 4, 5)});
@@ -171,7 +173,9 @@ void buildFullTree() {
   setText(kerb, "kerb");
 
   MPoint p3 = point(3, -7, 8, 9);
-  p3.temperature = -5;
+  PointScalars scalars3;
+  scalars3.temperature = -5;
+  setPointScalars(p3, scalars3);
   addPolygonOf(plan, {p3});
   addNode(root, "Zeta", false);
 }
@@ -338,11 +342,11 @@ TEST_F(NativeXml, ReadingRules) {
   EXPECT_EQ(a.x, 1005);
   EXPECT_EQ(a.y, 2006);
   EXPECT_EQ(a.z, 7);
-  EXPECT_EQ(a.temperature, kTemperatureNone);
+  EXPECT_EQ(pointExtra(a).temperature, kTemperatureNone);
   EXPECT_EQ(a.mode, kModeNone);
   EXPECT_EQ(pointValue(a), 3.25f);
-  EXPECT_EQ(b.temperature, 127);
-  EXPECT_EQ(b.dateTime, 0u);  // 30 February: no timestamp, no error
+  EXPECT_EQ(pointExtra(b).temperature, 127);
+  EXPECT_EQ(pointExtra(b).dateTime, 0u);  // 30 February: no timestamp, no error
   EXPECT_EQ(mFolder(layout)->xOffset, 0);
   EXPECT_EQ(mFolder(layout)->yOffset, 0);
 }
@@ -491,7 +495,9 @@ TEST_F(NativeXml, WriterCutsTextsAndLeavesOutEmptyParts) {
   MPoint p = point(0, 1, 2, 3);
   setText(p, PointText::Comment, std::string(28, 'x') + "\xC3\xA4yz");  // a-umlaut across the cut
   setText(p, PointText::Name, std::string(70, 'n'));
-  p.polar = encodePolar({0, 1.0, 0, 0, 0.01});  // r = 0: no r, phi, h
+  PointScalars scalars;
+  scalars.polar = encodePolar({0, 1.0, 0, 0, 0.01});  // r = 0: no r, phi, h
+  setPointScalars(p, scalars);
   addPolygonOf(plan, {p});
   std::string doc = writeTree(nullptr);
   EXPECT_NE(doc.find("<mfolder name=\"L\" comment=\"" + std::string(29, 'c') + "\">\r\n"), std::string::npos);
