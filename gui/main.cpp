@@ -16,13 +16,17 @@
 
 namespace {
 
-/// The dialog opens without arguments and for -gui; anything else is a
-/// command line of the converter.
+/// The dialog opens without arguments, with a language alone
+/// ("vltrx-gui -lang:de") and for -gui; anything else is a command line of
+/// the converter.
 bool wantsDialog(const std::vector<std::string>& args) {
-  if (args.size() < 2) return true;
-  for (size_t i = 1; i < args.size(); ++i)
-    if (std::string_view(args[i]).starts_with("-gui")) return true;
-  return false;
+  bool onlyLanguage = true;
+  for (size_t i = 1; i < args.size(); ++i) {
+    std::string_view a(args[i]);
+    if (a.starts_with("-gui")) return true;
+    if (!a.starts_with("-lang:")) onlyLanguage = false;
+  }
+  return onlyLanguage;
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 namespace vltrx::gui {
 namespace {
 
@@ -50,6 +52,24 @@ TEST(DesktopTest, CancelWhileWritingLeavesNeitherTemporaryFileNorOutput) {
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_EQ(folderEntries(out), std::vector<std::string>{"big.xml"});
   EXPECT_EQ(test::slurp(out / "big.xml"), "earlier result");
+}
+
+TEST(DesktopTest, GraphicalProgramOpensTheDialogWithALanguageAloneAndConvertsOtherwise) {
+  // "vltrx-gui -lang:de" is the dialog in German, not a conversion without
+  // an input file; with a file it is the conversion.
+  test::Sandbox box;
+  test::RunOptions options;
+  options.program = fs::path(VLTRX_EXE).parent_path() / "vltrx-gui";
+  options.env["QT_QPA_PLATFORM"] = "offscreen";
+  {
+    test::Process dialog(box.root(), {"-lang:de"}, options);
+    for (int i = 0; i < 20 && dialog.running(); ++i) ::usleep(100 * 1000);
+    EXPECT_TRUE(dialog.running()) << "the dialog did not stay open";
+  }
+  EXPECT_EQ(test::slurp(box.root() / "stderr.txt").find("-2121"), std::string::npos);
+  test::Result r = test::Process(box.root(), {"-lang:en", "missing.csv", "out.xml", "-nodialog"}, options).wait(60);
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("missing.csv"), std::string::npos) << r.err;
 }
 
 TEST(DesktopTest, CategoryTypeAskedWhileMissingAndRestoredForTheUserOnYes) {
