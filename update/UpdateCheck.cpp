@@ -4,7 +4,6 @@
 #include "framework/SettingsKey.h"
 
 #include <new>
-#include <system_error>
 
 namespace vltrx::update {
 namespace {
@@ -40,10 +39,10 @@ UpdateOffer makeOffer(const ProgramEntry& p, int newVersion) {
 }
 
 // One program's check: steps 1 to 5.
-int checkOne(const ProgramEntry& p, const ServiceSettings& settings, const std::atomic<bool>& abort) {
+int checkOne(const ProgramEntry& p, const ServiceSettings& settings, uint32_t id, const std::atomic<bool>& abort) {
   try {
     RequestQuery query;
-    query.installationId = installationId();
+    query.installationId = id;
     if (!internetConnected(settings.versionsUrl)) return kNoInternet;
     query.language = p.language;
     query.currentVersion = p.currentVersion;
@@ -109,11 +108,15 @@ bool UpdateChecker::start(bool withProgress, UpdateCallback callback) {
       std::lock_guard lock(m_mutex);
       copy = m_programs;
     }
-    m_thread = std::thread(&UpdateChecker::run, this, std::move(copy), withProgress, std::move(callback));
-  } catch (const std::system_error&) {
-    m_running = false;
-    return false;
-  } catch (const std::bad_alloc&) {
+    StoredState stored;
+    stored.service = readServiceSettings();
+    stored.installationId = installationId();
+    for (const ProgramEntry& p : copy) stored.disabledVersions.push_back(disabledVersion(p));
+    m_thread = std::thread(&UpdateChecker::run, this, std::move(copy), std::move(stored), withProgress,
+                           std::move(callback));
+  } catch (...) {
+    // No thread, no memory, or a store that failed: no check, and the next
+    // one may start.
     m_running = false;
     return false;
   }
@@ -126,25 +129,27 @@ void UpdateChecker::wait() {
   if (m_thread.joinable()) m_thread.join();
 }
 
-void UpdateChecker::run(std::vector<ProgramEntry> programs, bool withProgress, UpdateCallback callback) {
+void UpdateChecker::run(std::vector<ProgramEntry> programs, StoredState stored, bool withProgress,
+                        UpdateCallback callback) {
   m_worker = std::this_thread::get_id();
   UpdateEvent finished;
   finished.kind = UpdateEvent::Kind::Finished;
   // A failing callback or store must not take the program down with it: a
   // failed check never affects the program.
   try {
-    ServiceSettings settings = readServiceSettings();
+    const ServiceSettings& settings = stored.service;
     auto line = [&](std::string text) {
       if (!withProgress || !callback) return;
       UpdateEvent e;
       e.text = std::move(text);
       callback(e);
     };
-    for (const ProgramEntry& p : programs) {
+    for (size_t i = 0; i < programs.size(); ++i) {
+      const ProgramEntry& p = programs[i];
       if (m_abort) break;
       UpdateLanguage lang = languageOf(p);
       line(formatText(updateText(UpdateText::ProgressLine, lang), p.title));
-      int result = checkOne(p, settings, m_abort);
+      int result = checkOne(p, settings, stored.installationId, m_abort);
       finished.results.push_back(result);
       if (result > 0)
         line(formatText(updateText(UpdateText::NewVersion, lang), "", result));
@@ -157,7 +162,7 @@ void UpdateChecker::run(std::vector<ProgramEntry> programs, bool withProgress, U
       if (result <= 0 || m_abort) continue;
       // The silent run keeps quiet about a version the user declined for good;
       // the menu command offers it all the same.
-      if (!withProgress && disabledVersion(p) == static_cast<uint32_t>(result)) continue;
+      if (!withProgress && stored.disabledVersions[i] == static_cast<uint32_t>(result)) continue;
       if (callback) {
         UpdateEvent e;
         e.kind = UpdateEvent::Kind::Offer;

@@ -86,7 +86,15 @@ class UpdateChecker {
 
  private:
   bool start(bool withProgress, UpdateCallback callback);
-  void run(std::vector<ProgramEntry> programs, bool withProgress, UpdateCallback callback);
+  /// What the worker needs of the settings store, read by the caller: the
+  /// worker never opens the stores, which are found through the
+  /// environment of the moment.
+  struct StoredState {
+    ServiceSettings service;
+    uint32_t installationId = 0;
+    std::vector<uint32_t> disabledVersions;  ///< per program, 0 = none
+  };
+  void run(std::vector<ProgramEntry> programs, StoredState stored, bool withProgress, UpdateCallback callback);
 
   // Two locks, so that a callback may register programs while the caller
   // waits for the worker.

@@ -8,6 +8,7 @@
 #include "gui/FormatDialog.h"
 #include "gui/FormatOptionDialogs.h"
 #include "platform/SettingsStore.h"
+#include "tests/gui/GuiSuite.h"
 #include "tests/support/Languages.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/Sandbox.h"
@@ -39,18 +40,7 @@ using test::spit;
 
 class FormatDialogTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    // One application per process, whichever suite of this executable
-    // comes first.
-    if (!QApplication::instance()) {
-      static int argc = 1;
-      static char name[] = "gui_tests";
-      static char* argv[] = {name, nullptr};
-      static QApplication app(argc, argv);
-      QApplication::setQuitOnLastWindowClosed(false);
-    }
-  }
+  static void SetUpTestSuite() { test::startQtApplication(); }
   void SetUp() override {
     setLanguage(Language::En);
     settingsKey().create(kProgramKeyPath, SettingsKey::Access::Full);

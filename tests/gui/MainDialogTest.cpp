@@ -8,6 +8,7 @@
 #include "framework/SettingsKey.h"
 #include "gui/MainDialog.h"
 #include "gui/QtUi.h"
+#include "tests/gui/GuiSuite.h"
 #include "tests/support/Languages.h"
 #include "tests/support/Sandbox.h"
 
@@ -57,39 +58,7 @@ std::string stored(const char* name) {
   return v;
 }
 
-class GuiTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    // No display: Qt draws into memory. The shipped plug-ins give the lists
-    // their " ¹" entries.
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("VLTRX_SYSTEM_FILTERS", VLTRX_FILTERS, 1);
-    static int argc = 1;
-    static char name[] = "gui_tests";
-    static char* argv[] = {name, nullptr};
-    // One application for the executable, whichever suite starts first.
-    if (!QApplication::instance()) static QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    suiteSettings() = std::make_unique<test::Sandbox>();
-    startGui({"gui_tests", "-lang:en"});
-  }
-  static void TearDownTestSuite() { suiteSettings().reset(); }
-  /// The settings of the suite's start-up, also when the executable runs
-  /// outside ctest: never the user's own.
-  static std::unique_ptr<test::Sandbox>& suiteSettings() {
-    static std::unique_ptr<test::Sandbox> box;
-    return box;
-  }
-  // Each test has its own settings stores: ctest runs the tests of this
-  // executable in parallel, and they all write the dialog's settings.
-  void SetUp() override {
-    setLanguage(Language::En);
-    settingsKey().create(kProgramKeyPath, SettingsKey::Access::Full);
-  }
-  void TearDown() override { settingsKey().close(); }
-
-  test::Sandbox m_settings;
-};
+using GuiTest = test::GuiSuite;
 
 /// Runs f on a worker thread, as the conversion runs, while this thread
 /// serves the dialogs and clicks the button labelled answer in each box.

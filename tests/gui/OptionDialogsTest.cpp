@@ -11,6 +11,7 @@
 #include "gui/OptionControls.h"
 #include "gui/OptionDialogs.h"
 #include "gui/OptionForm.h"
+#include "tests/gui/GuiSuite.h"
 #include "tests/support/Languages.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/Sandbox.h"
@@ -47,35 +48,12 @@ std::string stored(const std::string& name) {
   return settingsKey().readString(name, v, "") ? v : "<missing>";
 }
 
-class OptionDialogTest : public ::testing::Test {
+class OptionDialogTest : public test::GuiSuite {
  protected:
-  static void SetUpTestSuite() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("VLTRX_SYSTEM_FILTERS", VLTRX_FILTERS, 1);
-    static int argc = 1;
-    static char name[] = "gui_tests";
-    static char* argv[] = {name, nullptr};
-    // One application for the executable, whichever suite starts first.
-    if (!QApplication::instance()) static QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    suiteSettings() = std::make_unique<test::Sandbox>();
-    startGui({"gui_tests", "-lang:en"});
-  }
-  static void TearDownTestSuite() { suiteSettings().reset(); }
-  /// The settings of the suite's start-up, also when the executable runs
-  /// outside ctest: never the user's own.
-  static std::unique_ptr<test::Sandbox>& suiteSettings() {
-    static std::unique_ptr<test::Sandbox> box;
-    return box;
-  }
   void SetUp() override {
-    setLanguage(Language::En);
-    settingsKey().create(kProgramKeyPath, SettingsKey::Access::Full);
+    GuiSuite::SetUp();
     formatOptions().loadAll(settingsKey(), false);
   }
-  void TearDown() override { settingsKey().close(); }
-
-  test::Sandbox m_settings;
 };
 
 /// Answers every message box that opens while f runs (OK) and collects

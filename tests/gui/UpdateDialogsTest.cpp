@@ -7,6 +7,7 @@
 #include "framework/SettingsKey.h"
 #include "gui/MainDialog.h"
 #include "gui/UpdateDialogs.h"
+#include "tests/gui/GuiSuite.h"
 #include "tests/support/Sandbox.h"
 #include "tests/support/UpdateService.h"
 
@@ -64,25 +65,8 @@ struct SeenBox {
   QString title, text, check, yes, no;
 };
 
-class UpdateGuiTest : public ::testing::Test {
+class UpdateGuiTest : public test::GuiSuite {
  protected:
-  static void SetUpTestSuite() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    if (!QApplication::instance()) {
-      static int argc = 1;
-      static char name[] = "gui_tests";
-      static char* argv[] = {name, nullptr};
-      static QApplication app(argc, argv);
-      QApplication::setQuitOnLastWindowClosed(false);
-    }
-    test::Sandbox box;  // start-up writes settings
-    startGui({"gui_tests", "-lang:en"});
-  }
-  void SetUp() override {
-    setLanguage(Language::En);
-    settingsKey().create(kProgramKeyPath, SettingsKey::Access::Full);
-  }
-  void TearDown() override { settingsKey().close(); }
 
   void useService(const std::string& url, uint32_t timeoutSeconds = 0) {
     SettingsKey maker;
