@@ -7,6 +7,8 @@
 #include <charconv>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <limits>
 
 namespace vltrx {
@@ -26,6 +28,10 @@ size_t skipSpaceAndSign(std::string_view s, bool& negative) {
   }
   return i;
 }
+
+// 10^0 .. 10^22: the powers of ten a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 }  // namespace
 
 size_t parseLeadingDouble(std::string_view s, double& value, char decimal) {
@@ -33,15 +39,34 @@ size_t parseLeadingDouble(std::string_view s, double& value, char decimal) {
   size_t i = skipSpaceAndSign(s, negative);
   size_t mantissaStart = i;
   size_t digits = 0;
-  while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+  // The digits as one integer while they fit (19 digits always do).
+  uint64_t mantissa = 0;
+  while (i < s.size() && isDigit(s[i])) {
+    if (digits < 19) mantissa = mantissa * 10 + static_cast<unsigned>(s[i] - '0');
+    ++i, ++digits;
+  }
   size_t sepPos = std::string_view::npos;
+  size_t fractionDigits = 0;
   if (i < s.size() && s[i] == decimal) {
     sepPos = i;
     ++i;
-    while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+    while (i < s.size() && isDigit(s[i])) {
+      if (digits < 19) mantissa = mantissa * 10 + static_cast<unsigned>(s[i] - '0');
+      ++i, ++digits, ++fractionDigits;
+    }
   }
   if (digits == 0) return 0;
   size_t end = i;
+  // Most coordinates have at most 15 digits and no exponent: the integer of
+  // their digits and the power of ten are both exact doubles, so their one
+  // correctly rounded quotient is the nearest double, as from_chars gives.
+  constexpr uint64_t kExactMantissa = uint64_t{1} << 53;
+  if (digits <= 19 && mantissa <= kExactMantissa && fractionDigits < std::size(kExactPowersOfTen) &&
+      !(i < s.size() && (s[i] == 'e' || s[i] == 'E'))) {
+    const double v = static_cast<double>(mantissa) / kExactPowersOfTen[fractionDigits];
+    value = negative ? -v : v;
+    return end;
+  }
   // Exponent only when followed by at least one digit.
   if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
     size_t j = i + 1;

@@ -5,6 +5,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
 
 using namespace vltrx;
 
@@ -22,6 +27,35 @@ TEST(Numbers, LeadingDoubleLikeScanf) {
     if (c.consumed) {
       EXPECT_DOUBLE_EQ(v, c.value);
     }
+  }
+}
+
+// Short decimals take a quicker way than long ones or those with an
+// exponent; every way must give the nearest double, bit for bit.
+TEST(Numbers, LeadingDoubleIsCorrectlyRounded) {
+  std::mt19937_64 random(7);
+  const char* const fixedCases[] = {"9007199254740992.5", "9007199254740993", "0.1", "0.3", "123456789012345.678",
+                                    "1.0000000000000002", "0.0000000000000000000001", "00000000000000000000000012.5",
+                                    "4503599627370497.5", "-0.000", "8.589973e9", "1.7976931348623157e308"};
+  std::vector<std::string> texts(std::begin(fixedCases), std::end(fixedCases));
+  for (int n = 0; n < 20000; ++n) {
+    std::string text = random() % 4 == 0 ? "-" : "";
+    const int intDigits = static_cast<int>(random() % 18), fractionDigits = static_cast<int>(random() % 24);
+    for (int i = 0; i < intDigits; ++i) text.push_back(static_cast<char>('0' + random() % 10));
+    if (intDigits == 0 || fractionDigits > 0) text.push_back('.');
+    for (int i = 0; i <= fractionDigits; ++i) text.push_back(static_cast<char>('0' + random() % 10));
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    double v = 0;
+    ASSERT_EQ(parseLeadingDouble(text, v), text.size());
+    const double expected = std::strtod(text.c_str(), nullptr);
+    EXPECT_EQ(std::memcmp(&v, &expected, sizeof v), 0) << v << " != " << expected;
+    std::string comma = text;
+    if (const size_t dot = comma.find('.'); dot != std::string::npos) comma[dot] = ',';
+    ASSERT_EQ(parseLeadingDouble(comma, v, ','), text.size());
+    EXPECT_EQ(std::memcmp(&v, &expected, sizeof v), 0) << v << " != " << expected;
   }
 }
 
