@@ -72,6 +72,33 @@ TEST(Numbers, FixedMatchesPrintfDigits) {
   EXPECT_EQ(formatFixed(100.5, 2, ','), "100,50");
 }
 
+// Exact halves (ties go to even), decimals just beside a half, and values
+// of every magnitude the shortcut covers, against printf.
+TEST(Numbers, FixedMatchesPrintfOnManyValues) {
+  std::mt19937_64 random(11);
+  std::vector<double> values = {0.5, 1.5, 2.5, 0.125, 0.375, 9999999999.99995, 9999999999.5, 1e-320, -1e-5,
+                                -0.00005, 0.00005, 4.9999999999999996e-5, 123.45675, 2.675};
+  for (int n = 0; n < 20000; ++n) {
+    switch (n % 4) {
+      case 0: values.push_back(std::ldexp(static_cast<double>(random() % (1u << 20)), -static_cast<int>(random() % 20)));
+        break;
+      case 1: values.push_back(static_cast<double>(static_cast<int64_t>(random() % 2000000000000) - 1000000000000) /
+                               std::pow(10.0, static_cast<double>(random() % 9)));
+        break;
+      case 2: values.push_back(std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 120) - 100));
+        break;
+      default: values.push_back((static_cast<double>(random() % 100000000) + 0.5) / 10000.0);
+    }
+  }
+  for (double v : values) {
+    for (int precision = 0; precision <= 6; ++precision) {
+      char expected[512];
+      std::snprintf(expected, sizeof expected, "%.*f", precision, v);
+      ASSERT_EQ(formatFixed(v, precision), expected) << precision;
+    }
+  }
+}
+
 TEST(Numbers, LeadingIntSaturates) {
   int64_t v = 0;
   EXPECT_EQ(parseLeadingInt(" 42x", v), 3u);
