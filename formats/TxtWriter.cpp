@@ -130,29 +130,53 @@ void adviseHugePages(const void* data, size_t bytes) {
 }
 
 // Keeps the first of every group of equal records (records in id order:
-// the one with the smallest id), in order.
+// the one with the smallest id), in order. A slot holds a kept record's
+// index and 32 more bits of its hash, so that a probe compares records (two
+// more reads far apart in memory) only when the hashes agree; the slot of a
+// record some records ahead is fetched while the current one is looked up.
 void dropExactDuplicates(const Coordinates& at, std::vector<Record>& records) {
+  struct Slot {
+    uint32_t tag;
+    uint32_t index;
+  };
   size_t slots = 16;
   while (slots < records.size() * 2) slots *= 2;
+  const size_t mask = slots - 1;
   constexpr uint32_t kEmpty = UINT32_MAX;
-  std::vector<uint32_t> table;
+  std::vector<Slot> table;
   table.reserve(slots);
-  adviseHugePages(table.data(), slots * sizeof(uint32_t));
-  table.assign(slots, kEmpty);
+  adviseHugePages(table.data(), slots * sizeof(Slot));
+  table.assign(slots, Slot{0, kEmpty});
+
+  constexpr size_t kAhead = 16;
+  uint64_t hashes[kAhead];
+  const size_t count = records.size();
+  for (size_t i = 0; i < std::min(kAhead, count); ++i) {
+    hashes[i] = hashOf(at, records[i]);
+    __builtin_prefetch(&table[hashes[i] & mask]);
+  }
   size_t kept = 0;
-  for (size_t i = 0; i < records.size(); ++i) {
+  for (size_t i = 0; i < count; ++i) {
     const Record r = records[i];
+    const uint64_t hash = hashes[i % kAhead];
+    // records[i + kAhead] is still in its place: kept <= i.
+    if (i + kAhead < count) {
+      const uint64_t ahead = hashOf(at, records[i + kAhead]);
+      hashes[i % kAhead] = ahead;
+      __builtin_prefetch(&table[ahead & mask]);
+    }
+    const uint32_t tag = static_cast<uint32_t>(hash >> 32);
     bool duplicate = false;
-    size_t slot = hashOf(at, r) & (slots - 1);
-    for (; table[slot] != kEmpty; slot = (slot + 1) & (slots - 1)) {
-      if (sameRecord(at, records[table[slot]], r)) {
+    size_t slot = hash & mask;
+    for (; table[slot].index != kEmpty; slot = (slot + 1) & mask) {
+      if (table[slot].tag == tag && sameRecord(at, records[table[slot].index], r)) {
         duplicate = true;
         break;
       }
     }
     if (duplicate) continue;
     records[kept] = r;
-    table[slot] = static_cast<uint32_t>(kept);
+    table[slot] = Slot{tag, static_cast<uint32_t>(kept)};
     ++kept;
   }
   records.resize(kept);
