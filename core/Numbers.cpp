@@ -38,22 +38,22 @@ size_t parseLeadingDouble(std::string_view s, double& value, char decimal) {
   bool negative;
   size_t i = skipSpaceAndSign(s, negative);
   size_t mantissaStart = i;
-  size_t digits = 0;
-  // The digits as one integer while they fit (19 digits always do).
+  // The digits as one integer; it wraps beyond 19 digits, which are then
+  // left to from_chars.
   uint64_t mantissa = 0;
-  while (i < s.size() && isDigit(s[i])) {
-    if (digits < 19) mantissa = mantissa * 10 + static_cast<unsigned>(s[i] - '0');
-    ++i, ++digits;
-  }
+  const char* const text = s.data();
+  const size_t size = s.size();
+  while (i < size && isDigit(text[i])) mantissa = mantissa * 10 + static_cast<unsigned>(text[i++] - '0');
+  size_t digits = i - mantissaStart;
   size_t sepPos = std::string_view::npos;
   size_t fractionDigits = 0;
-  if (i < s.size() && s[i] == decimal) {
+  if (i < size && text[i] == decimal) {
     sepPos = i;
     ++i;
-    while (i < s.size() && isDigit(s[i])) {
-      if (digits < 19) mantissa = mantissa * 10 + static_cast<unsigned>(s[i] - '0');
-      ++i, ++digits, ++fractionDigits;
-    }
+    const size_t fractionStart = i;
+    while (i < size && isDigit(text[i])) mantissa = mantissa * 10 + static_cast<unsigned>(text[i++] - '0');
+    fractionDigits = i - fractionStart;
+    digits += fractionDigits;
   }
   if (digits == 0) return 0;
   size_t end = i;
