@@ -4,7 +4,8 @@
 // same file in the same run; then CSV -> TXT and TXT -> CSV through the
 // store. Prints wall time, MB/s and peak RSS for each step.
 //
-// Usage: txtgsi_bench [points] [folder]   (default 1000000 points, $TMPDIR)
+// Usage: txtgsi_bench [points] [folder] [keep]   (default 1000000 points,
+// $TMPDIR; with "keep" the generated and written files stay for comparing)
 #include "core/CError.h"
 #include "core/Layout.h"
 #include "core/MeasurementTree.h"
@@ -183,6 +184,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Error %i: %s\n", e.code(), e.message().c_str());
     return 1;
   }
-  for (const fs::path& p : {gsi, csv, awkCsv, txt, back}) fs::remove(p);
+  const bool keep = argc > 3 && std::string(argv[3]) == "keep";
+  if (!keep)
+    for (const fs::path& p : {gsi, csv, awkCsv, txt, back}) fs::remove(p);
   return 0;
 }

@@ -9,6 +9,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace vltrx {
@@ -17,37 +18,54 @@ namespace {
 
 constexpr double kPowers[] = {1.0, 1e1, 1e2, 1e3, 1e4, 1e5};
 
+// The digits of n / 10^N with N decimals; a constant divisor is a multiply.
+template <int N>
+char* fixedDigits(char* out, uint64_t n) {
+  constexpr uint64_t pow = N == 0 ? 1 : N == 1 ? 10 : N == 2 ? 100 : N == 3 ? 1000 : N == 4 ? 10000 : 100000;
+  out = std::to_chars(out, out + 24, n / pow).ptr;
+  if constexpr (N > 0) {
+    *out++ = '.';
+    uint64_t frac = n % pow;
+    for (int i = N - 1; i >= 0; --i) {
+      out[i] = static_cast<char>('0' + frac % 10);
+      frac /= 10;
+    }
+    out += N;
+  }
+  return out;
+}
+
 // "%.Nf" for N up to 5 and magnitudes below 1e10 without the general
-// formatter: the product value * 10^N is split into its rounded result and
-// the exact error (fma), and the nearest integer is taken only when the
-// exact product is clearly away from a half. Returns the end of the text or
-// null when the general formatter has to decide.
+// formatter: the rounded product value * 10^N lies at most half an ulp,
+// below product * 2^-53, from the exact one, and its nearest integer is
+// taken only when it is clearly farther than that from a half. Returns the
+// end of the text or null when the general formatter has to decide.
 char* fastFixed(char* out, double value, int precision) {
   if (precision < 0 || precision > 5 || !(std::fabs(value) < 1e10)) return nullptr;
   bool negative = std::signbit(value);
   double v = negative ? -value : value;
   double scale = kPowers[precision];
   double scaled = v * scale;
-  double err = std::fma(v, scale, -scaled);  // v * scale == scaled + err exactly
-  double rounded = std::nearbyint(scaled);
+  // |v * scale - scaled| <= err, the rounding error of the product.
+  const double err = scaled * 0x1p-53;
+  // nearbyint without the library call: below 2^52, adding and taking away
+  // 2^52 rounds to an integer in the current rounding mode, as it does.
+  constexpr double kTwo52 = 4503599627370496.0;
+  double rounded = (scaled + kTwo52) - kTwo52;
   double d = scaled - rounded;  // exact: both below 2^52 and close together
-  if (std::fabs(std::fabs(d) - 0.5) <= std::fabs(err) * 2 + 1e-9) return nullptr;
+  if (std::fabs(std::fabs(d) - 0.5) <= err * 2 + 1e-9) return nullptr;
   // The exact product lies within err of scaled, on the same side of the
   // half as scaled, so it rounds to the same integer.
-  uint64_t n = static_cast<uint64_t>(rounded);
+  const uint64_t n = static_cast<uint64_t>(rounded);
   if (negative) *out++ = '-';
-  uint64_t pow = static_cast<uint64_t>(scale);
-  out = std::to_chars(out, out + 24, n / pow).ptr;
-  if (precision > 0) {
-    *out++ = '.';
-    uint64_t frac = n % pow;
-    for (int i = precision - 1; i >= 0; --i) {
-      out[i] = static_cast<char>('0' + frac % 10);
-      frac /= 10;
-    }
-    out += precision;
+  switch (precision) {
+    case 0: return fixedDigits<0>(out, n);
+    case 1: return fixedDigits<1>(out, n);
+    case 2: return fixedDigits<2>(out, n);
+    case 3: return fixedDigits<3>(out, n);
+    case 4: return fixedDigits<4>(out, n);
+    default: return fixedDigits<5>(out, n);
   }
-  return out;
 }
 
 // Appends sign and digits padded to the field's width.

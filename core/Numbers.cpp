@@ -7,6 +7,8 @@
 #include <charconv>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <limits>
 
 namespace vltrx {
@@ -26,22 +28,45 @@ size_t skipSpaceAndSign(std::string_view s, bool& negative) {
   }
   return i;
 }
+
+// 10^0 .. 10^22: the powers of ten a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 }  // namespace
 
 size_t parseLeadingDouble(std::string_view s, double& value, char decimal) {
   bool negative;
   size_t i = skipSpaceAndSign(s, negative);
   size_t mantissaStart = i;
-  size_t digits = 0;
-  while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+  // The digits as one integer; it wraps beyond 19 digits, which are then
+  // left to from_chars.
+  uint64_t mantissa = 0;
+  const char* const text = s.data();
+  const size_t size = s.size();
+  while (i < size && isDigit(text[i])) mantissa = mantissa * 10 + static_cast<unsigned>(text[i++] - '0');
+  size_t digits = i - mantissaStart;
   size_t sepPos = std::string_view::npos;
-  if (i < s.size() && s[i] == decimal) {
+  size_t fractionDigits = 0;
+  if (i < size && text[i] == decimal) {
     sepPos = i;
     ++i;
-    while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+    const size_t fractionStart = i;
+    while (i < size && isDigit(text[i])) mantissa = mantissa * 10 + static_cast<unsigned>(text[i++] - '0');
+    fractionDigits = i - fractionStart;
+    digits += fractionDigits;
   }
   if (digits == 0) return 0;
   size_t end = i;
+  // Most coordinates have at most 15 digits and no exponent: the integer of
+  // their digits and the power of ten are both exact doubles, so their one
+  // correctly rounded quotient is the nearest double, as from_chars gives.
+  constexpr uint64_t kExactMantissa = uint64_t{1} << 53;
+  if (digits <= 19 && mantissa <= kExactMantissa && fractionDigits < std::size(kExactPowersOfTen) &&
+      !(i < s.size() && (s[i] == 'e' || s[i] == 'E'))) {
+    const double v = static_cast<double>(mantissa) / kExactPowersOfTen[fractionDigits];
+    value = negative ? -v : v;
+    return end;
+  }
   // Exponent only when followed by at least one digit.
   if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
     size_t j = i + 1;

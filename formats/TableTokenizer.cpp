@@ -21,7 +21,8 @@ bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 
 // Removes leading blanks and tabs (CR and LF never reach a field) and keeps
 // at most kMaxFieldBytes.
-std::string_view finish(std::string_view field) {
+inline std::string_view finish(std::string_view field) {
+  if ((field.empty() || !isBlankOrTab(field[0])) && field.size() <= kMaxFieldBytes) return field;
   size_t i = 0;
   while (i < field.size() && isBlankOrTab(field[i])) ++i;
   field.remove_prefix(i);
@@ -44,6 +45,15 @@ size_t FieldTokenizer::split(std::string_view line, std::span<std::string_view> 
   if (m_scratch.size() < fields.size()) m_scratch.resize(fields.size());
   size_t count = 0;
   while (count < fields.size()) {
+    if (!m_ws && !(p < end && *p == '"' && m_delimiter != '"')) {
+      // The common field: unquoted, up to the next delimiter.
+      const char* q = p;
+      while (q < end && *q != m_delimiter) ++q;
+      fields[count++] = finish(std::string_view(p, static_cast<size_t>(q - p)));
+      if (q == end) break;
+      p = q + 1;
+      continue;
+    }
     p = field(p, end, count, fields[count]);
     ++count;
     if (!p) break;

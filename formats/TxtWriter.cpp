@@ -23,6 +23,7 @@
 #include "core/Layout.h"
 #include "core/LayoutWalk.h"
 #include "core/MeasurementTree.h"
+#include "core/NumberFormat.h"
 #include "core/Numbers.h"
 #include "core/Sink.h"
 #include "formats/TableCategories.h"
@@ -33,6 +34,7 @@
 #include "ui/Ui.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -130,35 +132,98 @@ void adviseHugePages(const void* data, size_t bytes) {
 }
 
 // Keeps the first of every group of equal records (records in id order:
-// the one with the smallest id), in order.
+// the one with the smallest id), in order. A slot holds a kept record's
+// index and 32 more bits of its hash, so that a probe compares records (two
+// more reads far apart in memory) only when the hashes agree; the slot of a
+// record some records ahead is fetched while the current one is looked up.
 void dropExactDuplicates(const Coordinates& at, std::vector<Record>& records) {
+  struct Slot {
+    uint32_t tag;
+    uint32_t index;
+  };
   size_t slots = 16;
   while (slots < records.size() * 2) slots *= 2;
+  const size_t mask = slots - 1;
   constexpr uint32_t kEmpty = UINT32_MAX;
-  std::vector<uint32_t> table;
+  std::vector<Slot> table;
   table.reserve(slots);
-  adviseHugePages(table.data(), slots * sizeof(uint32_t));
-  table.assign(slots, kEmpty);
+  adviseHugePages(table.data(), slots * sizeof(Slot));
+  table.assign(slots, Slot{0, kEmpty});
+
+  constexpr size_t kAhead = 16;
+  uint64_t hashes[kAhead];
+  const size_t count = records.size();
+  for (size_t i = 0; i < std::min(kAhead, count); ++i) {
+    hashes[i] = hashOf(at, records[i]);
+    __builtin_prefetch(&table[hashes[i] & mask]);
+  }
   size_t kept = 0;
-  for (size_t i = 0; i < records.size(); ++i) {
+  for (size_t i = 0; i < count; ++i) {
     const Record r = records[i];
+    const uint64_t hash = hashes[i % kAhead];
+    // records[i + kAhead] is still in its place: kept <= i.
+    if (i + kAhead < count) {
+      const uint64_t ahead = hashOf(at, records[i + kAhead]);
+      hashes[i % kAhead] = ahead;
+      __builtin_prefetch(&table[ahead & mask]);
+    }
+    const uint32_t tag = static_cast<uint32_t>(hash >> 32);
     bool duplicate = false;
-    size_t slot = hashOf(at, r) & (slots - 1);
-    for (; table[slot] != kEmpty; slot = (slot + 1) & (slots - 1)) {
-      if (sameRecord(at, records[table[slot]], r)) {
+    size_t slot = hash & mask;
+    for (; table[slot].index != kEmpty; slot = (slot + 1) & mask) {
+      if (table[slot].tag == tag && sameRecord(at, records[table[slot].index], r)) {
         duplicate = true;
         break;
       }
     }
     if (duplicate) continue;
     records[kept] = r;
-    table[slot] = static_cast<uint32_t>(kept);
+    table[slot] = Slot{tag, static_cast<uint32_t>(kept)};
     ++kept;
   }
   records.resize(kept);
 }
 
 uint16_t firstCategory(const CategoryIds& ids) { return ids.empty() ? 0 : ids[0]; }
+
+// The bytes of one line. Numbers are written straight into it, with no
+// copy through a buffer of their own; it only grows.
+class LineBuffer {
+ public:
+  LineBuffer() : m_bytes(256) {}
+  void clear() { m_size = 0; }
+  void push(char c) {
+    *room(1) = c;
+    ++m_size;
+  }
+  void append(std::string_view text) {
+    if (text.empty()) return;
+    std::memcpy(room(text.size()), text.data(), text.size());
+    m_size += text.size();
+  }
+  void appendFixed(double value, char decimal) {
+    char* begin = room(kFixedBufferBytes);
+    char* end = writeFixed(begin, value, kPrecision);
+    if (decimal != '.')
+      if (char* dot = static_cast<char*>(std::memchr(begin, '.', static_cast<size_t>(end - begin)))) *dot = decimal;
+    m_size = static_cast<size_t>(end - m_bytes.data());
+  }
+  void appendUnsigned(uint32_t value) {
+    char* begin = room(10);
+    m_size = static_cast<size_t>(std::to_chars(begin, begin + 10, value).ptr - m_bytes.data());
+  }
+  std::string_view view() const { return {m_bytes.data(), m_size}; }
+
+ private:
+  // Room for n more bytes at the end.
+  char* room(size_t n) {
+    if (m_bytes.size() - m_size < n) m_bytes.resize(std::max(m_bytes.size() * 2, m_size + n));
+    return m_bytes.data() + m_size;
+  }
+
+  std::vector<char> m_bytes;
+  size_t m_size = 0;
+};
 
 class TxtLineWriter {
  public:
@@ -173,28 +238,27 @@ class TxtLineWriter {
         m_delimiter(delimiterCharacter(settings.delimiter)),
         m_converter(settings.codePage) {
     for (char c : settings.layout) m_columns.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
-    m_line.reserve(256);
   }
 
   void write(const Record& r) {
-    std::string& l = m_line;
+    LineBuffer& l = m_line;
     l.clear();
     for (char column : m_columns) {
       switch (column) {
         case '#': appendId(r); break;
-        case 'X': case 'E': appendFixed(l, m_at.x(r), kPrecision, m_settings.decimal); break;
-        case 'Y': case 'N': appendFixed(l, m_at.y(r), kPrecision, m_settings.decimal); break;
-        case 'Z': appendFixed(l, m_at.z(r), kPrecision, m_settings.decimal); break;
+        case 'X': case 'E': l.appendFixed(m_at.x(r), m_settings.decimal); break;
+        case 'Y': case 'N': l.appendFixed(m_at.y(r), m_settings.decimal); break;
+        case 'Z': l.appendFixed(m_at.z(r), m_settings.decimal); break;
         case 'K': appendCategory(r.k); break;
         case 'P': appendCategory(r.p); break;
         case 'C': appendCategory(r.c()); break;
         case 'I': break;
         default: continue;  // no field, no delimiter
       }
-      l.push_back(m_delimiter);
+      l.push(m_delimiter);
     }
     l.append("\r\n");
-    m_sink.write(l);
+    m_sink.write(l.view());
   }
 
  private:
@@ -213,7 +277,7 @@ class TxtLineWriter {
 
   void appendId(const Record& r) {
     if (!m_settings.alphaNumIds) {
-      appendInt(m_line, static_cast<uint32_t>(r.number));
+      m_line.appendUnsigned(static_cast<uint32_t>(r.number));
       return;
     }
     m_id.clear();
@@ -230,18 +294,18 @@ class TxtLineWriter {
       m_line.append(m_id);
       return;
     }
-    m_line.push_back('"');
+    m_line.push('"');
     for (char c : m_id) {
-      if (c == '"') m_line.push_back('"');
-      m_line.push_back(c == '\r' || c == '\n' ? ' ' : c);
+      if (c == '"') m_line.push('"');
+      m_line.push(c == '\r' || c == '\n' ? ' ' : c);
     }
-    m_line.push_back('"');
+    m_line.push('"');
   }
 
   void appendCategory(uint16_t id) {
     const std::string& name = categoryName(id);
     if (name.empty()) {
-      if (m_ws) m_line.push_back('0');
+      if (m_ws) m_line.push('0');
       return;
     }
     m_line.append(name);
@@ -268,7 +332,7 @@ class TxtLineWriter {
   const char m_delimiter;
   platform::TextConverter m_converter;
   std::string m_columns;
-  std::string m_line;
+  LineBuffer m_line;
   std::string m_id;
   std::string m_converted;
   std::unordered_map<uint16_t, std::string> m_names;

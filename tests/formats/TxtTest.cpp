@@ -6,6 +6,7 @@
 #include "core/LineReader.h"
 #include "core/MeasurementTree.h"
 #include "core/MeasurementTypes.h"
+#include "core/Numbers.h"
 #include "core/PointNumberer.h"
 #include "core/Sink.h"
 #include "core/Staging.h"
@@ -335,6 +336,23 @@ TEST_F(TxtTest, WrittenLines) {
     settings.decimal = c.decimal;
     EXPECT_EQ(write(layout, settings), c.expected);
   }
+}
+
+// Duplicates far apart in a longer table, -0 equal to 0, one category
+// apart is no duplicate: the first of each group (smallest id) stays.
+TEST_F(TxtTest, DuplicatesFarApartWrittenOnce) {
+  std::vector<Staged> points;
+  std::string expected;
+  for (int32_t i = 0; i < 300; ++i) {
+    const double x = i % 60 == 0 && i > 0 ? -0.0 : i % 60;
+    points.push_back({x, 2, 3, i + 1, "", i == 250 ? "wall" : ""});
+    if (i < 60 || i == 250) expected += std::to_string(i + 1) + ";" + formatFixed(i % 60, 4) + ";2.0000;\r\n";
+  }
+  BlockId layout = layoutOf(points);
+  TxtWriteSettings settings;
+  settings.layout = "#XY";
+  settings.delimiter = ';';
+  EXPECT_EQ(write(layout, settings), expected);
 }
 
 TEST_F(TxtTest, WrittenIdsOffsetsAndCodePage) {
