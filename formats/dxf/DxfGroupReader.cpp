@@ -8,6 +8,7 @@
 #include "formats/dxf/DxfGroupReader.h"
 
 #include "core/MessageTable.h"
+#include "core/Numbers.h"
 #include "platform/CodePage.h"
 
 #include <charconv>
@@ -120,9 +121,10 @@ bool parseDouble(std::string_view s, double& value) {
   const char c = s.front();
   // from_chars would take "inf" and "nan" as numbers.
   if (!(c == '-' || c == '.' || (c >= '0' && c <= '9'))) return false;
+  // The shared parser: exact for the plain decimals drawings are made of,
+  // from_chars for the rest; too small a number gives 0, as "%lf" does.
   double v = 0;
-  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::general);
-  if (end == s.data() || ec != std::errc() || !std::isfinite(v)) return false;
+  if (parseLeadingDouble(s, v) == 0 || !std::isfinite(v)) return false;
   value = v;
   return true;
 }

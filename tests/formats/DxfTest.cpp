@@ -486,6 +486,19 @@ TEST_F(DxfTest, QuirksOfRealDrawings) {
   }
 }
 
+TEST_F(DxfTest, NumberFormsOfRealDrawings) {
+  // Signs, exponents, a bare fraction, 17 significant digits and a number
+  // too small for a double (0, as "%lf" reads it).
+  const auto rows = read(drawing("0\nPOINT\n8\nVL\n10\n +1.5E+02\n20\n-.5\n30\n1e-400\n"
+                                 "0\nPOINT\n8\nVL\n10\n505000.12345678901\n20\n5405000.456\n30\n-0\n"));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].points[0].x, 150);
+  EXPECT_EQ(rows[0].points[0].y, -0.5);
+  EXPECT_EQ(rows[0].points[0].z, 0);
+  EXPECT_EQ(rows[1].points[0].x, 505000.12345678901);
+  EXPECT_EQ(rows[1].points[0].y, 5405000.456);
+}
+
 TEST_F(DxfTest, CodePagesOfLayerNames) {
   struct Case {
     const char* name;
