@@ -29,6 +29,7 @@
 #include "framework/AllFormatOptions.h"
 #include "framework/Conversion.h"
 #include "platform/CodePage.h"
+#include "ui/LineProgress.h"
 #include "ui/Ui.h"
 
 #include <algorithm>
@@ -57,7 +58,6 @@ enum Field : size_t {
 // First and last point of a polygon closer than this in x, y and z are one.
 constexpr double kClosureTolerance = 5e-5;
 // Lines between two progress reports (the view throttles to 100 ms itself).
-constexpr uint32_t kProgressLines = 16 * 1024;
 bool startsWith(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
@@ -100,20 +100,7 @@ class CsvLineReader {
 
   void run() {
     setPreferredSystem(PreferredSystem::Xyz);
-    const uint64_t kib = m_lines.size() / 1024 + 1;
-    const uint32_t total = static_cast<uint32_t>(std::min<uint64_t>(kib, UINT32_MAX));
-    m_ui.beginPhase(100, total);
-
-    std::string_view line;
-    uint32_t sinceProgress = 0;
-    while (m_lines.next(line)) {
-      readLine(line);
-      if (++sinceProgress == kProgressLines) {
-        sinceProgress = 0;
-        m_ui.update(static_cast<uint32_t>(std::min<uint64_t>(m_lines.position() / 1024, total)));
-      }
-    }
-    m_ui.update(total);
+    readLinesWithProgress(m_lines, m_ui, [this](std::string_view line) { readLine(line); });
 
     if (m_builder.fractionalPoints() == 0) m_ui.warningDialog(105, text(105));
     // The last polygon is handed over as it stands.

@@ -72,10 +72,10 @@ class CsvLineWriter {
       std::string_view name = pointName(p);
       m_idText.clear();
       if (name.empty()) {
-        appendConverted(m_idText, m_settings.pointIdPrefix);
+        m_converter.appendFromUtf8(m_settings.pointIdPrefix, m_idText);
         appendInt(m_idText, p.number);
       } else {
-        appendConverted(m_idText, name);
+        m_converter.appendFromUtf8(name, m_idText);
       }
       appendId(m_idText);
     } else {
@@ -106,16 +106,6 @@ class CsvLineWriter {
   }
 
  private:
-  // Appends UTF-8 text converted to the output code page.
-  void appendConverted(std::string& out, std::string_view utf8) {
-    if (m_converter.passesAsIs(utf8)) {
-      out.append(utf8);
-      return;
-    }
-    m_converter.fromUtf8(utf8, m_converted);
-    out.append(m_converted);
-  }
-
   // Appends converted text between quotes: quotes doubled, line ends blank.
   void appendQuoted(std::string_view converted) {
     for (char c : converted) {
@@ -155,7 +145,7 @@ class CsvLineWriter {
       return;
     }
     m_text.clear();
-    appendConverted(m_text, comment);
+    m_converter.appendFromUtf8(comment, m_text);
     m_line.push_back('"');
     appendQuoted(m_text);
     m_line.push_back('"');
@@ -182,7 +172,7 @@ class CsvLineWriter {
     auto it = m_names.find(id);
     if (it != m_names.end()) return it->second;
     std::string utf8, converted;
-    if (m_categories.nameOf(id, utf8)) appendConverted(converted, utf8);
+    if (m_categories.nameOf(id, utf8)) m_converter.appendFromUtf8(utf8, converted);
     return m_names.emplace(id, std::move(converted)).first->second;
   }
 
@@ -195,7 +185,6 @@ class CsvLineWriter {
   std::string m_line;
   std::string m_text;
   std::string m_idText;
-  std::string m_converted;
   std::unordered_map<uint16_t, std::string> m_names;
 };
 

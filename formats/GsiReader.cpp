@@ -36,6 +36,7 @@
 #include "framework/AllFormatOptions.h"
 #include "framework/Conversion.h"
 #include "platform/CodePage.h"
+#include "ui/LineProgress.h"
 #include "ui/Ui.h"
 
 #include <algorithm>
@@ -56,7 +57,6 @@ constexpr size_t kUnitDigit = 5;
 constexpr size_t kSign = 6;
 constexpr int kWordIndexes = 100;
 // Lines between two progress reports (the view throttles to 100 ms itself).
-constexpr uint32_t kProgressLines = 16 * 1024;
 
 constexpr int kPointId = 11;
 constexpr int kHorizontalAngle = 21;
@@ -137,20 +137,7 @@ class GsiLineReader {
         m_ids("GSI", !settings.alphaNumIds, settings.alphaNumIds) {}
 
   void run() {
-    const uint64_t kib = m_lines.size() / 1024 + 1;
-    const uint32_t total = static_cast<uint32_t>(std::min<uint64_t>(kib, UINT32_MAX));
-    m_ui.beginPhase(100, total);
-
-    std::string_view line;
-    uint32_t sinceProgress = 0;
-    while (m_lines.next(line)) {
-      readBlock(line);
-      if (++sinceProgress == kProgressLines) {
-        sinceProgress = 0;
-        m_ui.update(static_cast<uint32_t>(std::min<uint64_t>(m_lines.position() / 1024, total)));
-      }
-    }
-    m_ui.update(total);
+    readLinesWithProgress(m_lines, m_ui, [this](std::string_view line) { readBlock(line); });
     // Point numbers are made unique above, so -907 means a broken layout:
     // always an error.
     m_builder.finish(false);

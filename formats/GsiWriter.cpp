@@ -99,10 +99,10 @@ class GsiLineWriter {
       m_text.clear();
       const std::string_view name = pointName(point);
       if (name.empty()) {
-        appendConverted(m_text, m_settings.pointIdPrefix);
+        m_converter.appendFromUtf8(m_settings.pointIdPrefix, m_text);
         appendInt(m_text, static_cast<uint32_t>(r.number));
       } else {
-        appendConverted(m_text, name);
+        m_converter.appendFromUtf8(name, m_text);
       }
       size_t start = m_text.size() > kDataChars ? m_text.size() - kDataChars : 0;
       while (start < m_text.size() && continuationByte(m_text[start])) ++start;
@@ -112,7 +112,7 @@ class GsiLineWriter {
     }
     l.append(" 71....+");
     m_text.clear();
-    appendConverted(m_text, pointComment(point));
+    m_converter.appendFromUtf8(pointComment(point), m_text);
     size_t end = std::min(m_text.size(), kDataChars);
     if (end < m_text.size())
       while (end > 0 && continuationByte(m_text[end])) --end;
@@ -125,15 +125,6 @@ class GsiLineWriter {
   }
 
  private:
-  void appendConverted(std::string& out, std::string_view utf8) {
-    if (m_converter.passesAsIs(utf8)) {
-      out.append(utf8);
-      return;
-    }
-    m_converter.fromUtf8(utf8, m_converted);
-    out.append(m_converted);
-  }
-
   // Texts are cut by bytes, as the words are fixed in bytes; in UTF-8 never
   // inside a character.
   bool continuationByte(char c) const {
@@ -159,7 +150,6 @@ class GsiLineWriter {
   platform::TextConverter m_converter;
   std::string m_line;
   std::string m_text;
-  std::string m_converted;
 };
 
 }  // namespace

@@ -34,6 +34,7 @@
 #include "framework/AllFormatOptions.h"
 #include "framework/Conversion.h"
 #include "platform/CodePage.h"
+#include "ui/LineProgress.h"
 #include "ui/Ui.h"
 
 #include <algorithm>
@@ -57,7 +58,6 @@ constexpr size_t kLineIdsPerRecord = 7;
 constexpr double kClosureTolerance = 5e-5;
 constexpr uint32_t kFirstReuseNumber = 10001;
 // Lines between two progress reports (the view throttles to 100 ms itself).
-constexpr uint32_t kProgressLines = 16 * 1024;
 
 std::string_view trim(std::string_view s) {
   const size_t b = s.find_first_not_of(" \t");
@@ -105,19 +105,7 @@ class RebFileReader {
         m_reuse(kFirstReuseNumber, "REB") {}
 
   void run() {
-    const uint64_t kib = m_lines.size() / 1024 + 1;
-    const uint32_t total = static_cast<uint32_t>(std::min<uint64_t>(kib, UINT32_MAX));
-    m_ui.beginPhase(100, total);
-    std::string_view line;
-    uint32_t sinceProgress = 0;
-    while (m_lines.next(line)) {
-      readRecord(line);
-      if (++sinceProgress == kProgressLines) {
-        sinceProgress = 0;
-        m_ui.update(static_cast<uint32_t>(std::min<uint64_t>(m_lines.position() / 1024, total)));
-      }
-    }
-    m_ui.update(total);
+    readLinesWithProgress(m_lines, m_ui, [this](std::string_view line) { readRecord(line); });
     if (!m_ids.needsText()) markPlainIds();
     stageLines();
     stageUnusedPoints();

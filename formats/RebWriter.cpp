@@ -181,10 +181,10 @@ class RebRecordWriter {
     m_idText.clear();
     const std::string_view name = pointName(point);
     if (name.empty()) {
-      appendConverted(m_idText, m_settings.pointIdPrefix);
+      m_converter.appendFromUtf8(m_settings.pointIdPrefix, m_idText);
       appendInt(m_idText, point.number);
     } else {
-      appendConverted(m_idText, name);
+      m_converter.appendFromUtf8(name, m_idText);
     }
     appendLast(m_line, m_idText, width);
     if (m_idText.size() > width) m_cutIds.emplace(index, m_idText.substr(m_idText.size() - width));
@@ -192,7 +192,7 @@ class RebRecordWriter {
 
   void appendComment(std::string_view comment) {
     m_text.clear();
-    appendConverted(m_text, comment);
+    m_converter.appendFromUtf8(comment, m_text);
     if (m_text.size() > kCommentWidth) {
       size_t end = kCommentWidth;
       // Never cut a UTF-8 character in two.
@@ -215,15 +215,6 @@ class RebRecordWriter {
     m_line.append(std::string_view(m_number).substr(m_number.size() - kCoordinateWidth));
   }
 
-  void appendConverted(std::string& out, std::string_view utf8) {
-    if (m_converter.passesAsIs(utf8)) {
-      out.append(utf8);
-      return;
-    }
-    m_converter.fromUtf8(utf8, m_converted);
-    out.append(m_converted);
-  }
-
   BlockId m_layout;
   Sink& m_sink;
   const RebWriteSettings& m_settings;
@@ -235,7 +226,6 @@ class RebRecordWriter {
   std::string m_number;
   std::string m_idText;
   std::string m_text;
-  std::string m_converted;
   std::vector<uint32_t> m_ids;
   // Points whose id text was cut, by index: only long ids are kept.
   std::unordered_map<uint32_t, std::string> m_cutIds;

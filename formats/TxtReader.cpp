@@ -31,6 +31,7 @@
 #include "framework/Conversion.h"
 #include "framework/TableOptions.h"
 #include "platform/CodePage.h"
+#include "ui/LineProgress.h"
 #include "ui/Ui.h"
 
 #include <algorithm>
@@ -44,7 +45,6 @@ namespace vltrx {
 namespace {
 
 // Lines between two progress reports (the view throttles to 100 ms itself).
-constexpr uint32_t kProgressLines = 16 * 1024;
 // "Coordinate value invalid or missing"
 constexpr int kCoordinateMissingText = 109;
 // "No fractions in either coordinate (perhaps wrong decimal delimiter used)"
@@ -72,20 +72,7 @@ class TxtLineReader {
 
   void run() {
     setPreferredSystem(PreferredSystem::Xyz);
-    const uint64_t kib = m_lines.size() / 1024 + 1;
-    const uint32_t total = static_cast<uint32_t>(std::min<uint64_t>(kib, UINT32_MAX));
-    m_ui.beginPhase(100, total);
-
-    std::string_view line;
-    uint32_t sinceProgress = 0;
-    while (m_lines.next(line)) {
-      readLine(line);
-      if (++sinceProgress == kProgressLines) {
-        sinceProgress = 0;
-        m_ui.update(static_cast<uint32_t>(std::min<uint64_t>(m_lines.position() / 1024, total)));
-      }
-    }
-    m_ui.update(total);
+    readLinesWithProgress(m_lines, m_ui, [this](std::string_view line) { readLine(line); });
 
     if (m_builder.fractionalPoints() == 0) m_ui.warningDialog(kNoFractionsText, text(kNoFractionsText));
     m_builder.finish(m_settings.acceptDuplicateIds);

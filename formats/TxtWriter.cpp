@@ -262,15 +262,6 @@ class TxtLineWriter {
   }
 
  private:
-  void appendConverted(std::string& out, std::string_view utf8) {
-    if (m_converter.passesAsIs(utf8)) {
-      out.append(utf8);
-      return;
-    }
-    m_converter.fromUtf8(utf8, m_converted);
-    out.append(m_converted);
-  }
-
   bool splits(char c) const {
     return c == m_delimiter || c == '\r' || c == '\n' || (m_ws && (c == ' ' || c == '\t'));
   }
@@ -283,10 +274,10 @@ class TxtLineWriter {
     m_id.clear();
     const std::string_view name = pointName(*pointAt(m_layout, r.index));
     if (name.empty()) {
-      appendConverted(m_id, m_settings.pointIdPrefix);
+      m_converter.appendFromUtf8(m_settings.pointIdPrefix, m_id);
       appendInt(m_id, static_cast<uint32_t>(r.number));
     } else {
-      appendConverted(m_id, name);
+      m_converter.appendFromUtf8(name, m_id);
     }
     const bool quote = (m_id.empty() && m_ws) || (!m_id.empty() && m_id.front() == '"') ||
                        std::any_of(m_id.begin(), m_id.end(), [&](char c) { return splits(c); });
@@ -317,7 +308,7 @@ class TxtLineWriter {
     auto it = m_names.find(id);
     if (it != m_names.end()) return it->second;
     std::string utf8, converted;
-    if (id != 0 && m_categories.nameOf(id, utf8)) appendConverted(converted, utf8);
+    if (id != 0 && m_categories.nameOf(id, utf8)) m_converter.appendFromUtf8(utf8, converted);
     for (char& c : converted)
       if (splits(c)) c = '_';
     return m_names.emplace(id, std::move(converted)).first->second;
@@ -334,7 +325,6 @@ class TxtLineWriter {
   std::string m_columns;
   LineBuffer m_line;
   std::string m_id;
-  std::string m_converted;
   std::unordered_map<uint16_t, std::string> m_names;
 };
 

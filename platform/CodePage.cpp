@@ -402,6 +402,15 @@ void TextConverter::fromUtf8(std::string_view utf8, std::string& out) {
   platform::fromUtf8(utf8, m_codePage, out);
 }
 
+void TextConverter::appendFromUtf8(std::string_view utf8, std::string& out) {
+  if (passesAsIs(utf8)) {
+    out.append(utf8);
+    return;
+  }
+  platform::fromUtf8(utf8, m_codePage, m_converted);
+  out.append(m_converted);
+}
+
 bool isValidUtf8(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   size_t n = text.size();

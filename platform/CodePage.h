@@ -64,11 +64,14 @@ class TextConverter {
   /// UTF-8 text in the code page into out (replaced); characters the code
   /// page cannot hold become "?".
   void fromUtf8(std::string_view utf8, std::string& out);
+  /// As fromUtf8, appended to out.
+  void appendFromUtf8(std::string_view utf8, std::string& out);
 
  private:
   uint32_t m_codePage;
   bool m_asciiCompatible;
   std::string m_withoutNul;
+  std::string m_converted;  // appendFromUtf8's conversion, reused
 };
 
 /// True when text is well-formed UTF-8 (no overlong forms, no surrogates,

@@ -282,12 +282,7 @@ class DxfWriter {
   // UTF-8 text in the output code page, line ends as blanks.
   void appendConverted(std::string& out, std::string_view utf8) {
     const size_t start = out.size();
-    if (m_converter.passesAsIs(utf8)) {
-      out.append(utf8);
-    } else {
-      m_converter.fromUtf8(utf8, m_converted);
-      out.append(m_converted);
-    }
+    m_converter.appendFromUtf8(utf8, out);
     for (size_t i = start; i < out.size(); ++i)
       if (out[i] == '\r' || out[i] == '\n') out[i] = ' ';
   }
@@ -733,7 +728,7 @@ class DxfWriter {
   std::vector<PlanPoint> m_points;
   std::vector<ElementLayer> m_elementLayers;
   std::optional<PositionSet> m_pidPositions;
-  std::string m_buffer, m_text, m_converted;
+  std::string m_buffer, m_text;
   std::vector<std::string> m_texts;
   const MPoint* m_first = nullptr;
   uint32_t m_progressBase = 0;
