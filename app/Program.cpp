@@ -34,21 +34,6 @@ void printOut(const std::string& s) {
   std::fflush(stdout);
 }
 
-void chooseLanguage(const std::vector<std::string>& args, bool save) {
-  SettingsKey product;
-  std::optional<std::string> stored;
-  if (product.open(kProductKeyPath)) {
-    product.applyDefaults = false;
-    std::string value;
-    if (product.readString("PreferredLanguage", value, "")) stored = value;
-  }
-  Language lang = selectLanguage(stored, args);
-  setLanguage(lang);
-  if (save) {
-    SettingsKey writable;
-    if (writable.create(kProductKeyPath)) writable.writeString("PreferredLanguage", storedLanguageCode(lang));
-  }
-}
 
 /// -opt: the option dialog of that format and direction when a display is
 /// there (the graphical program opens it, with the same arguments);
@@ -121,6 +106,22 @@ int dispatch(const std::vector<std::string>& args, ConversionJob& job, AllFormat
 }
 
 }  // namespace
+
+void chooseLanguage(const std::vector<std::string>& args, bool save) {
+  SettingsKey product;
+  std::optional<std::string> stored;
+  if (product.open(kProductKeyPath)) {
+    product.applyDefaults = false;
+    std::string value;
+    if (product.readString("PreferredLanguage", value, "")) stored = value;
+  }
+  Language lang = selectLanguage(stored, args);
+  setLanguage(lang);
+  if (save) {
+    SettingsKey writable;
+    if (writable.create(kProductKeyPath)) writable.writeString("PreferredLanguage", storedLanguageCode(lang));
+  }
+}
 
 std::filesystem::path guiProgram() {
   std::filesystem::path gui = platform::programFolder() / "vltrx-gui";

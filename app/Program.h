@@ -20,6 +20,10 @@ int runProgram(const std::vector<std::string>& args, Ui& ui);
 /// (e.g. -2304) exits with 255 so that no failure ever exits 0.
 int exitStatusFor(int code);
 
+/// The language of this run: -lang: of args, else the stored
+/// "PreferredLanguage", else the system's; stored when save is true.
+void chooseLanguage(const std::vector<std::string>& args, bool save);
+
 /// The graphical program "vltrx-gui" beside this one when it is installed
 /// and executable, else an empty path.
 std::filesystem::path guiProgram();

@@ -5,6 +5,7 @@
 #include "gui/UpdateDialogs.h"
 
 #include "app/CommandLine.h"
+#include "app/Program.h"
 #include "core/CError.h"
 #include "core/MessageTable.h"
 #include "framework/OptionFile.h"
@@ -35,7 +36,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <optional>
 #include <system_error>
 
 namespace vltrx::gui {
@@ -86,17 +86,7 @@ std::string convertedText(int converted, int files) {
 void startGui(const std::vector<std::string>& args) {
   SettingsKey& key = settingsKey();
   key.create(kProgramKeyPath, SettingsKey::Access::Full);
-  SettingsKey product;
-  std::optional<std::string> stored;
-  if (product.open(kProductKeyPath)) {
-    product.applyDefaults = false;
-    std::string value;
-    if (product.readString("PreferredLanguage", value, "")) stored = value;
-  }
-  Language lang = selectLanguage(stored, args);
-  setLanguage(lang);
-  SettingsKey writable;
-  if (writable.create(kProductKeyPath)) writable.writeString("PreferredLanguage", storedLanguageCode(lang));
+  chooseLanguage(args, true);
   setPluginScanner(scanPlugins);
   buildFormatList(FormatDirection::Import);
   buildFormatList(FormatDirection::Export);
